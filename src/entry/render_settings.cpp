@@ -1,0 +1,10 @@
+#include "entry/render_settings.h"
+
+namespace kestrand {
+
+RenderSettings& renderSettings() {
+    static RenderSettings settings;
+    return settings;
+}
+
+}  // namespace kestrand

@@ -1,0 +1,26 @@
+// Console output. All text of the program goes through these helpers: one per
+// stream, each writing bytes (UTF-8 text on POSIX), so that wide and narrow
+// stdio calls are never mixed on one stream. Numbers are formatted with "."
+// as the decimal point whatever the user's locale (the program never changes
+// the numeric locale).
+#pragma once
+
+#include <string_view>
+
+namespace kestrand {
+
+// Writes UTF-8 text to standard output / standard error as it stands.
+void writeOut(std::string_view utf8);
+void writeErr(std::string_view utf8);
+
+// printf-style formatting into the same helpers.
+void printOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void printErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// True when standard error is a terminal (progress lines are only for a person watching).
+bool stderrIsTerminal();
+
+// Switches standard output to binary mode (a no-op on POSIX) before WAV bytes go there.
+void setStdoutBinary();
+
+}  // namespace kestrand

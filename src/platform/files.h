@@ -1,0 +1,47 @@
+// Files and folders by wide path.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kestrand {
+
+// The separator that splits and joins paths on this system ("/" on POSIX, "\" on Windows).
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept {
+        if (file != nullptr) std::fclose(file);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file by wide path with a stdio mode ("rb", "wb", ...). The name "nul"
+// (exactly) is the null device on every system. Returns null on failure.
+FilePtr openFile(const std::wstring& path, const char* mode);
+
+// True when something exists at the path.
+bool fileExists(const std::wstring& path);
+
+// Creates one directory. True when it was created or already exists.
+bool makeDirectory(const std::wstring& path);
+
+// The current working folder, or nothing when it cannot be read.
+std::optional<std::wstring> currentDirectory();
+
+// Changes the current working folder; false on failure.
+bool changeDirectory(const std::wstring& path);
+
+// Renames a file, replacing the target if it exists; false on failure.
+bool replaceFile(const std::wstring& from, const std::wstring& to);
+
+// Removes a file; false on failure.
+bool removeFile(const std::wstring& path);
+
+}  // namespace kestrand

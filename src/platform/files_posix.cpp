@@ -1,0 +1,52 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace kestrand {
+
+namespace {
+
+std::string systemPath(const std::wstring& path) {
+    if (path == L"nul") return "/dev/null";
+    return narrow(path);
+}
+
+}  // namespace
+
+FilePtr openFile(const std::wstring& path, const char* mode) {
+    if (path.empty()) return nullptr;
+    return FilePtr(std::fopen(systemPath(path).c_str(), mode));
+}
+
+bool fileExists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(systemPath(path).c_str(), &info) == 0;
+}
+
+bool makeDirectory(const std::wstring& path) {
+    if (::mkdir(systemPath(path).c_str(), 0777) == 0) return true;
+    return errno == EEXIST;
+}
+
+std::optional<std::wstring> currentDirectory() {
+    std::vector<char> buffer(PATH_MAX + 1);
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) return std::nullopt;
+    return widen(buffer.data());
+}
+
+bool changeDirectory(const std::wstring& path) { return ::chdir(systemPath(path).c_str()) == 0; }
+
+bool replaceFile(const std::wstring& from, const std::wstring& to) {
+    return std::rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0;
+}
+
+bool removeFile(const std::wstring& path) { return std::remove(systemPath(path).c_str()) == 0; }
+
+}  // namespace kestrand

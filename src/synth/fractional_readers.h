@@ -1,0 +1,31 @@
+// Windowed-sinc readers: the value of the first channel of an interleaved
+// sample buffer at a fractional frame position, low-pass filtered when the
+// width is above 1. Each reader takes the raw bytes of the buffer (sound data
+// and zero tail); taps outside the buffer count in the kernel's denominator
+// only, so no read ever leaves the buffer.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace kestrand {
+
+// Series value of sin(h)/h without a sine call (14 terms, 20 when |h| > pi).
+double sincSeries(double h);
+
+// Smoothing weight for power spectra: (q-4)(q-1)(q-2.25)^2 / 20.25 with q = x^2.
+double envelopeKernel(double x);
+
+// position in frames, width >= 1 (zero crossings `width` frames apart),
+// stride = channel count. Results in sixteen-bit scale (the F64 readers
+// return the stored scale). A width so small that no tap lies in range gives 0.
+double readFractionalU8(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+double readFractionalS16(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+double readFractionalS24(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+double readFractionalS32(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+double readFractionalF32(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+double readFractionalF64(double position, std::span<const std::uint8_t> bytes, double width, int stride);
+// Doubles with stride 1; taps outside 0 .. values.size()-1 add nothing to the numerator.
+double readFractionalF64Bounded(double position, std::span<const double> values, double width);
+
+}  // namespace kestrand

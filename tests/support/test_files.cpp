@@ -1,0 +1,93 @@
+#include "support/test_files.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#include "platform/text.h"
+
+namespace kestrand::test {
+
+TempDir::TempDir() {
+    std::random_device device;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() / ("kestrand-test-" + std::to_string(device()));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::filesystem::path voiceSample(const std::string& name) {
+    return std::filesystem::path(KESTRAND_SOURCE_DIR) / "voice" / name;
+}
+
+std::filesystem::path programPath() { return std::filesystem::path(KESTRAND_BINARY); }
+
+CommandResult runCommand(const std::string& commandLine) {
+    CommandResult result;
+    std::FILE* pipe = ::popen(commandLine.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+    const int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+void putU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF));
+}
+
+void putText(std::vector<std::uint8_t>& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+
+std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
+                                        std::uint16_t bits, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> out;
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    putText(out, "RIFF");
+    putU32(out, static_cast<std::uint32_t>(data.size() + 36));
+    putText(out, "WAVEfmt ");
+    putU32(out, 16);
+    putU16(out, formatTag);
+    putU16(out, channels);
+    putU32(out, rate);
+    putU32(out, rate * blockAlign);
+    putU16(out, blockAlign);
+    putU16(out, bits);
+    putText(out, "data");
+    putU32(out, static_cast<std::uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+std::wstring widePath(const std::filesystem::path& path) { return widen(path.string()); }
+
+}  // namespace kestrand::test

@@ -1,0 +1,54 @@
+// Small helpers shared by the tests: temporary folders, whole-file reads and
+// writes, the bundled voice samples and running the program.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kestrand::test {
+
+// A fresh empty folder under the system's temporary folder, removed when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+// A bundled voice sample, e.g. voiceSample("a.wav").
+std::filesystem::path voiceSample(const std::string& name);
+
+// The kestrand program built beside the tests.
+std::filesystem::path programPath();
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error as requested by the command line
+};
+// Runs a shell command line and captures its standard output.
+CommandResult runCommand(const std::string& commandLine);
+
+// Little-endian byte writers for building test files.
+void putU16(std::vector<std::uint8_t>& out, std::uint16_t value);
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t value);
+void putText(std::vector<std::uint8_t>& out, const std::string& text);
+
+// A canonical 44-byte-header PCM WAV image.
+std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
+                                        std::uint16_t bits, const std::vector<std::uint8_t>& data);
+
+// The wide form of a path as the program's functions take it.
+std::wstring widePath(const std::filesystem::path& path);
+
+}  // namespace kestrand::test
