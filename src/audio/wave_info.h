@@ -17,7 +17,17 @@ struct WaveInfo {
     std::uint32_t avgBytesPerSec = 0;
     std::uint16_t blockAlign = 0;  // bytes per frame, all channels
     std::uint16_t bitsPerSample = 0;
+    // For WAVE_FORMAT_EXTENSIBLE (tag 0xFFFE) files: the first two bytes of the
+    // subformat GUID (1 integer PCM, 3 IEEE float); 0 otherwise.
+    std::uint16_t subFormat = 0;
 };
+
+inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+
+// The tag that tells integer from float samples: the subformat for extensible files.
+inline std::uint16_t effectiveFormatTag(const WaveInfo& info) {
+    return info.formatTag == kWaveFormatExtensible && info.subFormat != 0 ? info.subFormat : info.formatTag;
+}
 
 // What every loader returns: the raw interleaved PCM bytes of the stream in
 // their stored sample type, followed by zero padding (the tail or slack the
