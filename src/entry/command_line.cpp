@@ -93,6 +93,42 @@ std::optional<PitchCurve> decodeCurve(std::wstring_view markerText, const std::w
     return decodePitchBend(curveText);
 }
 
+// Hosts that send one decimal argument per pitch step format the numbers in
+// their user's locale, so a decimal comma reads like a point.
+double parseLocaleDecimal(std::wstring_view text, std::size_t* consumed = nullptr) {
+    std::wstring copy(text);
+    std::replace(copy.begin(), copy.end(), L',', L'.');
+    return parseDecimal(copy, consumed);
+}
+
+// The older decimal form starts with "<cents>Q<tempo>" in argument 12, for
+// example "-200.00Q120". Returns the tempo text's position after "Q" when the
+// argument has that shape.
+std::optional<std::size_t> decimalFormTempoAt(std::wstring_view argument) {
+    std::size_t used = 0;
+    parseLocaleDecimal(argument, &used);
+    if (used == 0 || used + 1 >= argument.size() || argument[used] != L'Q') return std::nullopt;
+    const wchar_t next = argument[used + 1];
+    if (next < L'0' || next > L'9') return std::nullopt;
+    return used + 1;
+}
+
+std::int16_t wholeCents(double cents) {
+    if (std::isnan(cents)) return 0;
+    return static_cast<std::int16_t>(std::clamp(std::round(cents), -32768.0, 32767.0));
+}
+
+// Arguments 12 onward of the decimal form: the tempo after "Q", and every
+// argument as one pitch step in whole cents.
+void parseDecimalForm(RenderJob& job, const std::vector<std::wstring>& args, std::size_t tempoAt) {
+    job.tempo = static_cast<float>(parseDecimal(std::wstring_view(args[12]).substr(tempoAt)));
+    PitchCurve curve;
+    for (std::size_t i = 12; i < args.size() && curve.values.size() < kMaxPitchCurveValues; ++i) {
+        curve.values.push_back(wholeCents(parseLocaleDecimal(args[i])));
+    }
+    job.pitchBend = std::move(curve);
+}
+
 }  // namespace
 
 float noteNameToFrequency(const std::wstring& name) {
@@ -172,6 +208,12 @@ int parseCommandLine(RenderJob& job, const std::vector<std::wstring>& args) {
     if (has(9)) job.voiceLength = -readFloat(args[9]);
     if (has(10)) job.volume = readFloat(args[10]);
     if (has(11)) job.modulation = readFloat(args[11]);
+    if (has(12)) {
+        if (const auto tempoAt = decimalFormTempoAt(args[12])) {
+            parseDecimalForm(job, args, *tempoAt);
+            return count;
+        }
+    }
     if (has(13)) {
         const std::wstring_view tempoText = args[12];
         job.tempo = tempoText.empty() ? 0.0f : readFloat(tempoText.substr(1));
