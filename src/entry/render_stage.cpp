@@ -11,6 +11,8 @@
 #include "entry/render_settings.h"
 #include "platform/console.h"
 #include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "synth/synthesize_note.h"
 
 namespace kestrand {
@@ -41,6 +43,29 @@ void readSetting(const wchar_t* name, std::int32_t low, std::int32_t high, std::
     if (!text) return;
     const std::int32_t parsed = parseInteger(*text);
     value = parsed >= low && parsed <= high ? parsed : fallback;
+}
+
+// Writes the note so that a host never sees half a file: a real file is
+// written under a temporary name in the same folder and renamed over the
+// output name when complete. Standard output ("-") and the null device
+// ("nul") are written directly.
+void writeNoteFile(const std::wstring& path, std::span<const double> note, const RenderSettings& settings) {
+    const int bits = settings.outputBitsPerSample;
+    const int tag = bits < 32 ? 1 : 3;
+    if (path == L"-" || path == L"nul") {
+        writeWaveSamples(path, note, bits, 1, settings.outputSampleRate, tag);
+        return;
+    }
+    const std::wstring temporary = temporarySiblingPath(path);
+    if (writeWaveSamples(temporary, note, bits, 1, settings.outputSampleRate, tag) < 0) {
+        removeFile(temporary);
+        printErr("kestrand: cannot write the output file %s\n", narrow(path).c_str());
+        return;
+    }
+    if (!replaceFile(temporary, path)) {
+        removeFile(temporary);
+        printErr("kestrand: cannot write the output file %s\n", narrow(path).c_str());
+    }
 }
 
 constexpr const char* kUsageLines =
@@ -122,8 +147,7 @@ void renderJob(const RenderJob& job) {
                 printOut("Output : %lld bytes\n",
                          static_cast<long long>(count) * settings.outputBitsPerSample / 8 + 44);
             }
-            writeWaveSamples(*job.outFile, note, settings.outputBitsPerSample, 1, settings.outputSampleRate,
-                             settings.outputBitsPerSample < 32 ? 1 : 3);
+            writeNoteFile(*job.outFile, note, settings);
         }
     } else {
         if (!job.cacheFile) {

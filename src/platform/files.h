@@ -41,6 +41,10 @@ bool changeDirectory(const std::wstring& path);
 // Renames a file, replacing the target if it exists; false on failure.
 bool replaceFile(const std::wstring& from, const std::wstring& to);
 
+// A name for a temporary file in the same folder as `path` (so that renaming
+// it over `path` is atomic), unique to this process and call.
+std::wstring temporarySiblingPath(const std::wstring& path);
+
 // Removes a file; false on failure.
 bool removeFile(const std::wstring& path);
 
