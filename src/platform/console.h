@@ -7,6 +7,12 @@
 
 #include <string_view>
 
+#if defined(__MINGW32__)
+#define KESTRAND_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#else
+#define KESTRAND_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#endif
+
 namespace kestrand {
 
 // Writes UTF-8 text to standard output / standard error as it stands.
@@ -14,8 +20,8 @@ void writeOut(std::string_view utf8);
 void writeErr(std::string_view utf8);
 
 // printf-style formatting into the same helpers.
-void printOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void printErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void printOut(const char* format, ...) KESTRAND_PRINTF_FORMAT(1, 2);
+void printErr(const char* format, ...) KESTRAND_PRINTF_FORMAT(1, 2);
 
 // True when standard error is a terminal (progress lines are only for a person watching).
 bool stderrIsTerminal();
