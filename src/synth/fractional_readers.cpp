@@ -1,15 +1,151 @@
 #include "synth/fractional_readers.h"
 
-namespace kestrand {
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 
-double sincSeries(double) { return 0.0; }
-double envelopeKernel(double) { return 0.0; }
-double readFractionalU8(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalS16(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalS24(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalS32(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalF32(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalF64(double, std::span<const std::uint8_t>, double, int) { return 0.0; }
-double readFractionalF64Bounded(double, std::span<const double>, double) { return 0.0; }
+#include "synth/sinc_kernel.h"
+
+namespace kestrand {
+namespace {
+
+// Tap indices are kept well inside 64-bit range so that no conversion or
+// increment can overflow, whatever position and width a caller passes.
+constexpr double kTapLimit = 4.0e18;
+
+// Index of the last element that lies wholly inside a buffer of `size` bytes
+// when element i starts at byte i * step and is `elementSize` bytes long;
+// -1 when not even element 0 fits.
+std::int64_t lastWholeElement(std::size_t size, std::size_t elementSize, std::size_t step) {
+    if (size < elementSize) return -1;
+    return static_cast<std::int64_t>((size - elementSize) / step);
+}
+
+// The kernel sum shared by every reader: r = sum(w_i v_i) / sum(w_i), where
+// the numerator takes only the taps 0 .. lastValid (the stored samples) and
+// the denominator takes every tap of the support. `load(i)` returns the stored
+// value of tap i and is only called for 0 <= i <= lastValid. Returns nothing
+// when the result is undefined: non-finite arguments, a width of 0 or less,
+// no integer inside the support, or a zero or non-finite denominator.
+template <class Load>
+std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load load) {
+    if (!std::isfinite(a) || !std::isfinite(b) || !(b > 0.0)) return std::nullopt;
+    const double loD = std::ceil(a - 2.0 * b);
+    const double hiD = std::floor(a + 2.0 * b);
+    if (!(loD <= hiD)) return std::nullopt;
+    // A support wholly before or behind the stored samples has nothing in its
+    // numerator: the normalised sum is 0 without looking at the weights.
+    if (hiD < 0.0 || loD > static_cast<double>(lastValid)) return 0.0;
+
+    const std::int64_t lo = static_cast<std::int64_t>(std::max(loD, -kTapLimit));
+    const std::int64_t hi = static_cast<std::int64_t>(std::min(hiD, kTapLimit));
+    const std::int64_t firstIn = std::max<std::int64_t>(lo, 0);
+    const std::int64_t lastIn = std::min(hi, lastValid);
+    const double step = sinc::kPi / b;
+
+    // Three runs in tap order, so both sums add their terms exactly as a
+    // single loop over lo .. hi would: taps before the buffer, taps inside,
+    // taps behind it. Only the middle run reads memory.
+    double numerator = 0.0;
+    double denominator = 0.0;
+    std::int64_t i = lo;
+    for (; i < firstIn; ++i) denominator += sinc::weight((static_cast<double>(i) - a) * step);
+    for (; i <= lastIn; ++i) {
+        const double w = sinc::weight((static_cast<double>(i) - a) * step);
+        numerator += w * load(i);
+        denominator += w;
+    }
+    for (; i <= hi; ++i) denominator += sinc::weight((static_cast<double>(i) - a) * step);
+
+    if (denominator == 0.0 || !std::isfinite(denominator)) return std::nullopt;
+    return numerator / denominator;
+}
+
+// Byte readers: element i of the channel lies at byte i * stride * elementSize.
+template <std::size_t ElementSize, class Decode, class Scale>
+double readBytes(double position, std::span<const std::uint8_t> bytes, double width, int stride,
+                 Decode decode, Scale scale) {
+    if (stride < 1) return 0.0;
+    const std::size_t step = static_cast<std::size_t>(stride) * ElementSize;
+    const std::uint8_t* data = bytes.data();
+    const auto r = kernelSum(position, width, lastWholeElement(bytes.size(), ElementSize, step),
+                             [data, step, decode](std::int64_t i) {
+                                 return decode(data + static_cast<std::size_t>(i) * step);
+                             });
+    return r ? scale(*r) : 0.0;
+}
+
+std::uint32_t littleEndian32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint64_t littleEndian64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(littleEndian32(p)) |
+           (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
+}
+
+}  // namespace
+
+double readFractionalU8(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<1>(
+        position, bytes, width, stride, [](const std::uint8_t* p) { return static_cast<double>(p[0]); },
+        [](double r) { return 256.0 * r - 32640.0; });
+}
+
+double readFractionalS16(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<2>(
+        position, bytes, width, stride,
+        [](const std::uint8_t* p) {
+            const auto u = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+            return static_cast<double>(static_cast<std::int16_t>(u));
+        },
+        [](double r) { return r; });
+}
+
+double readFractionalS24(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<3>(
+        position, bytes, width, stride,
+        [](const std::uint8_t* p) {
+            // Bytes into the top three of a 32-bit word, then an arithmetic
+            // shift back down sign-extends from bit 23.
+            const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 8) |
+                                    (static_cast<std::uint32_t>(p[1]) << 16) |
+                                    (static_cast<std::uint32_t>(p[2]) << 24);
+            return static_cast<double>(static_cast<std::int32_t>(u) >> 8);
+        },
+        [](double r) { return r / 256.0; });
+}
+
+double readFractionalS32(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<4>(
+        position, bytes, width, stride,
+        [](const std::uint8_t* p) { return static_cast<double>(static_cast<std::int32_t>(littleEndian32(p))); },
+        [](double r) { return r / 65536.0; });
+}
+
+double readFractionalF32(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<4>(
+        position, bytes, width, stride,
+        [](const std::uint8_t* p) { return static_cast<double>(std::bit_cast<float>(littleEndian32(p))); },
+        [](double r) { return r * 32768.0; });
+}
+
+double readFractionalF64(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
+    return readBytes<8>(
+        position, bytes, width, stride,
+        [](const std::uint8_t* p) { return std::bit_cast<double>(littleEndian64(p)); },
+        [](double r) { return r; });
+}
+
+double readFractionalF64Bounded(double position, std::span<const double> values, double width) {
+    const double* data = values.data();
+    const auto r = kernelSum(position, width, static_cast<std::int64_t>(values.size()) - 1,
+                             [data](std::int64_t i) { return data[i]; });
+    return r ? *r : 0.0;
+}
 
 }  // namespace kestrand

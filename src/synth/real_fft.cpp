@@ -1,10 +1,129 @@
 #include "synth/real_fft.h"
 
-namespace kestrand {
+#include <cmath>
+#include <numbers>
+#include <utility>
 
-FftTables makeFftTables(int n) { return FftTables{n, {}, {}}; }
-void bitReversePermute(std::span<double>, const FftTables&) {}
-void realFft(std::span<double>, const FftTables&) {}
-void inverseRealFft(std::span<double>, const FftTables&) {}
+namespace kestrand {
+namespace {
+
+bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// The transforms work on the first tables.n elements; a table of another size
+// than the data, or an empty one, leaves the data untouched.
+bool usable(std::span<double> data, const FftTables& tables) {
+    return tables.n >= 2 && isPowerOfTwo(tables.n) && data.size() >= static_cast<std::size_t>(tables.n) &&
+           tables.twiddleTable.size() == static_cast<std::size_t>(tables.n);
+}
+
+}  // namespace
+
+FftTables makeFftTables(int n) {
+    FftTables tables;
+    if (n < 2 || n > 65536 || !isPowerOfTwo(n)) return tables;
+    tables.n = n;
+
+    // Angles from the full-precision pi, so the table is as exact as a double allows.
+    tables.twiddleTable.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double angle = 2.0 * std::numbers::pi * i / n;
+        tables.twiddleTable[static_cast<std::size_t>(i)] = Twiddle{std::cos(angle), std::sin(angle)};
+    }
+
+    // Bit-reversed values of the first indices, doubled block by block:
+    // each pass halves l and appends the earlier entries plus l.
+    tables.bitReverseTable.push_back(0);
+    if (n > 2) {
+        std::size_t m = 1;
+        int c = 2;
+        int l = n;
+        do {
+            l /= 2;
+            for (std::size_t i = 0; i < m; ++i) tables.bitReverseTable.push_back(tables.bitReverseTable[i] + l);
+            m *= 2;
+            c *= 2;
+        } while (c < l);
+    }
+    return tables;
+}
+
+void bitReversePermute(std::span<double> data, const FftTables& tables) {
+    if (!usable(data, tables)) return;
+    const std::size_t n = static_cast<std::size_t>(tables.n);
+    // j runs through the bit reversals of i by a reversed increment.
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i < j) std::swap(data[i], data[j]);
+        std::size_t bit = n >> 1;
+        while (bit != 0 && (j & bit) != 0) {
+            j ^= bit;
+            bit >>= 1;
+        }
+        j |= bit;
+    }
+}
+
+void realFft(std::span<double> data, const FftTables& tables) {
+    if (!usable(data, tables)) return;
+    const int n = tables.n;
+    const Twiddle* tw = tables.twiddleTable.data();
+    double* d = data.data();
+    bitReversePermute(data, tables);
+    for (int m = 2; m <= n; m *= 2) {
+        const int h = m / 2;
+        const int s = n / m;
+        for (int g = 0; g < n; g += m) {
+            const double x0 = d[g];
+            const double x1 = d[g + h];
+            d[g] = x0 + x1;
+            d[g + h] = x0 - x1;
+            // The quarter-point elements g + h/2 and g + h + h/2 pass unchanged.
+            for (int t = 1; t < h / 2; ++t) {
+                const double c = tw[s * t].c;
+                const double sn = tw[s * t].s;
+                const double a = d[g + m - t];
+                const double b = d[g + h + t];
+                const double u = a * c + b * sn;
+                const double v = b * c - a * sn;
+                d[g + h + t] = u - d[g + h - t];
+                d[g + m - t] = u + d[g + h - t];
+                d[g + h - t] = d[g + t] - v;
+                d[g + t] = d[g + t] + v;
+            }
+        }
+    }
+}
+
+void inverseRealFft(std::span<double> data, const FftTables& tables) {
+    if (!usable(data, tables)) return;
+    const int n = tables.n;
+    const Twiddle* tw = tables.twiddleTable.data();
+    double* d = data.data();
+    d[0] /= 2.0;
+    d[n / 2] /= 2.0;
+    for (int m = n; m >= 2; m /= 2) {
+        const int h = m / 2;
+        const int q = h / 2;
+        const int s = n / m;
+        for (int g = 0; g < n; g += m) {
+            const double x0 = d[g];
+            const double x1 = d[g + h];
+            d[g] = x0 + x1;
+            d[g + h] = x0 - x1;
+            for (int t = 1; t < q; ++t) {
+                const double c = tw[s * t].c;
+                const double sn = tw[s * t].s;
+                const double p = d[g + h - t];
+                const double e = d[g + h + t] + d[g + m - t];
+                const double diff = d[g + t] - p;
+                d[g + t] = d[g + t] + p;
+                d[g + h - t] = d[g + m - t] - d[g + h + t];
+                d[g + h + t] = e * sn + diff * c;
+                d[g + m - t] = e * c - diff * sn;
+            }
+        }
+    }
+    bitReversePermute(data, tables);
+}
 
 }  // namespace kestrand
