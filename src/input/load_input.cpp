@@ -1,0 +1,35 @@
+#include "input/load_input.h"
+
+#include "audio/aiff_reader.h"
+#include "audio/wave_reader.h"
+#include "input/input_text.h"
+#include "input/loaders.h"
+
+namespace kestrand {
+
+LoaderKind chooseLoader(std::wstring_view inputText) {
+    if (inputText.find(L".exe ") != std::wstring_view::npos || inputText.find(L".exe\" ") != std::wstring_view::npos) {
+        return LoaderKind::CommandOutput;
+    }
+    if (inputText.find(L".dll ") != std::wstring_view::npos || inputText.find(L".dll\" ") != std::wstring_view::npos) {
+        return LoaderKind::Plugin;
+    }
+    if (hasExtension(inputText, L".wav")) return LoaderKind::Wave;
+    if (hasExtension(inputText, L".aif") || hasExtension(inputText, L".aiff")) return LoaderKind::Aiff;
+    if (hasExtension(inputText, L".uri")) return LoaderKind::Uri;
+    return LoaderKind::ByExtension;
+}
+
+std::optional<LoadedSample> loadInput(const std::wstring& inputText, std::int32_t tailFrames) {
+    switch (chooseLoader(inputText)) {
+        case LoaderKind::Wave: return readWaveBytes(inputText, tailFrames);
+        case LoaderKind::Aiff: return readAiffBytes(inputText, tailFrames);
+        case LoaderKind::CommandOutput: return loadCommandOutput(inputText, tailFrames);
+        case LoaderKind::Plugin: return loadFromPlugin(inputText, tailFrames);
+        case LoaderKind::Uri: return loadUriInput(inputText, tailFrames);
+        case LoaderKind::ByExtension: return loadByExtension(inputText, tailFrames);
+    }
+    return std::nullopt;
+}
+
+}  // namespace kestrand

@@ -1,0 +1,134 @@
+#include <cstring>
+#include <new>
+
+#include "input/loaders.h"
+#include "input/plugin_text.h"
+#include "input/wave_stream.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/module.h"
+#include "platform/text.h"
+
+namespace kestrand {
+
+namespace {
+
+// The longest plug-in input text accepted; a longer one is refused, not cut.
+constexpr std::size_t kMaxPluginTextLength = 623;
+
+// The module's entry points. The image they return belongs to the module and
+// goes back through the matching release entry.
+using GetWaveEntry = const void* (*)(const char* argument);
+using FreeWaveEntry = void (*)(const void* image);
+using GetPcmDataEntry = const void* (*)(const char* argument, std::int32_t reserved);
+using FreePcmEntry = void (*)(const void* image);
+
+bool isAbsolute(const std::wstring& path) {
+#ifdef _WIN32
+    return (path.size() >= 2 && path[1] == L':') || (!path.empty() && (path[0] == L'\\' || path[0] == L'/'));
+#else
+    return !path.empty() && path[0] == L'/';
+#endif
+}
+
+// Changes back to the remembered working folder when it goes out of scope.
+class WorkingFolderRestore {
+public:
+    explicit WorkingFolderRestore(std::optional<std::wstring> folder) : folder_(std::move(folder)) {}
+    ~WorkingFolderRestore() {
+        if (folder_) changeDirectory(*folder_);
+    }
+    WorkingFolderRestore(const WorkingFolderRestore&) = delete;
+    WorkingFolderRestore& operator=(const WorkingFolderRestore&) = delete;
+
+private:
+    std::optional<std::wstring> folder_;
+};
+
+// Copies the sound out of a WAV image handed over by a module: the format at
+// bytes 12 to 35, the data size at 40, the data from 44. Nothing (and no
+// message) for an image that is not RIFF/WAVE.
+std::optional<LoadedSample> copyWaveImage(const void* image, std::int32_t tailFrames) {
+    std::uint8_t headerBytes[kCanonicalHeaderSize];
+    std::memcpy(headerBytes, image, kCanonicalHeaderSize);
+    const std::span<const std::uint8_t, kCanonicalHeaderSize> header(headerBytes);
+    if (!isRiffWaveHeader(header)) return std::nullopt;
+    std::int32_t dataSize = 0;
+    {
+        const std::uint32_t raw = static_cast<std::uint32_t>(headerBytes[40]) |
+                                  (static_cast<std::uint32_t>(headerBytes[41]) << 8) |
+                                  (static_cast<std::uint32_t>(headerBytes[42]) << 16) |
+                                  (static_cast<std::uint32_t>(headerBytes[43]) << 24);
+        dataSize = static_cast<std::int32_t>(raw);
+    }
+    if (dataSize < 0) {
+        printErr("The plug-in module returned a negative data size (%d); not loaded.\n", dataSize);
+        return std::nullopt;
+    }
+    LoadedSample sample;
+    sample.info = waveInfoFromHeader(header);
+    try {
+        const auto* data = static_cast<const std::uint8_t*>(image) + kCanonicalHeaderSize;
+        sample.bytes.assign(data, data + dataSize);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    sample.dataBytes = static_cast<std::uint32_t>(dataSize);
+    if (!appendZeroTail(sample, tailFrames)) return std::nullopt;
+    return sample;
+}
+
+}  // namespace
+
+std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::int32_t slack) {
+    if (inputText.size() > kMaxPluginTextLength) {
+        printErr("Plug-in input text longer than %zu characters; not loaded.\n", kMaxPluginTextLength);
+        return std::nullopt;
+    }
+    auto input = splitPluginInput(inputText);
+    if (!input) return std::nullopt;
+    const std::string argument = narrowForSystem(input->argument);
+
+    // The module may read files relative to its own folder, so it runs with
+    // that folder as the working folder; a relative module path is made
+    // absolute first so that it still names the same file after the change.
+    std::optional<std::wstring> previousFolder = currentDirectory();
+    std::wstring modulePath = input->modulePath;
+    if (previousFolder && !isAbsolute(modulePath)) modulePath = *previousFolder + kPathSeparator + modulePath;
+    WorkingFolderRestore restore(previousFolder);
+    if (previousFolder) {
+        const std::size_t separator = modulePath.rfind(kPathSeparator);
+        if (separator != std::wstring::npos) changeDirectory(separator == 0 ? modulePath.substr(0, 1)
+                                                                            : modulePath.substr(0, separator));
+    }
+
+    const DynamicModule module = DynamicModule::load(modulePath);
+    const auto getWave = reinterpret_cast<GetWaveEntry>(module.symbol("getwave"));
+    const auto freeWave = reinterpret_cast<FreeWaveEntry>(module.symbol("freewave"));
+    const auto getPcmData = reinterpret_cast<GetPcmDataEntry>(module.symbol("getpcmdata"));
+    const auto freePcm = reinterpret_cast<FreePcmEntry>(module.symbol("freepcm"));
+
+    const void* image = nullptr;
+    FreeWaveEntry release = nullptr;
+    if (getWave != nullptr && freeWave != nullptr) {
+        image = getWave(argument.c_str());
+        release = freeWave;
+    } else if (getPcmData != nullptr && freePcm != nullptr) {
+        image = getPcmData(argument.c_str(), 0);
+        release = freePcm;
+    } else {
+        writeOut("失敗\n");
+        return std::nullopt;
+    }
+
+    std::optional<LoadedSample> result;
+    if (image == nullptr) {
+        writeOut("失敗\n");
+    } else {
+        result = copyWaveImage(image, slack);
+    }
+    release(image);
+    return result;
+}
+
+}  // namespace kestrand
