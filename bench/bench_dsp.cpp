@@ -19,19 +19,23 @@ std::vector<std::uint8_t> randomS16(std::size_t frames) {
     return bytes;
 }
 
-void readS16(benchmark::State& state, double width) {
+void readS16(benchmark::State& state, double width, double advance) {
     const std::vector<std::uint8_t> bytes = randomS16(1 << 16);
     double position = 1000.0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(kestrand::readFractionalS16(position, bytes, width, 1));
-        position += 0.731;  // a pitch-shifting step: every read has a new phase
+        position += advance;
         if (position > 60000.0) position = 1000.0;
     }
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_ReadS16Width1(benchmark::State& state) { readS16(state, 1.0); }
-void BM_ReadS16Width47(benchmark::State& state) { readS16(state, 47.0); }
+// A pitch-shifting step: every read has a new fraction and computes its weights.
+void BM_ReadS16Width1(benchmark::State& state) { readS16(state, 1.0, 0.731); }
+void BM_ReadS16Width47(benchmark::State& state) { readS16(state, 47.0, 0.731); }
+// Whole-frame steps, as the pitch analysis reads: the weights repeat.
+void BM_ReadS16Width1WholeFrames(benchmark::State& state) { readS16(state, 1.0, 1.0); }
+void BM_ReadS16Width47WholeFrames(benchmark::State& state) { readS16(state, 47.0, 1.0); }
 
 void BM_FftPair1024(benchmark::State& state) {
     const kestrand::FftTables tables = kestrand::makeFftTables(1024);
@@ -52,4 +56,6 @@ void BM_FftPair1024(benchmark::State& state) {
 
 BENCHMARK(BM_ReadS16Width1);
 BENCHMARK(BM_ReadS16Width47);
+BENCHMARK(BM_ReadS16Width1WholeFrames);
+BENCHMARK(BM_ReadS16Width47WholeFrames);
 BENCHMARK(BM_FftPair1024);

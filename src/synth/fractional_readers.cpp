@@ -12,9 +12,9 @@
 namespace kestrand {
 namespace {
 
-// Tap indices are kept well inside 64-bit range so that no conversion or
-// increment can overflow, whatever position and width a caller passes.
-constexpr double kTapLimit = 4.0e18;
+// Tap indices stay below 2^52 in magnitude, so every index converts to a
+// double exactly and consecutive taps are consecutive doubles.
+constexpr double kTapLimit = 4503599627370496.0;
 
 // Index of the last element that lies wholly inside a buffer of `size` bytes
 // when element i starts at byte i * step and is `elementSize` bytes long;
@@ -24,12 +24,42 @@ std::int64_t lastWholeElement(std::size_t size, std::size_t elementSize, std::si
     return static_cast<std::int64_t>((size - elementSize) / step);
 }
 
+// The weights of the last read on this thread. A weight depends only on the
+// fraction of the position, the width and the tap's offset from the
+// position's integer part (i - a is exactly k - f for tap i = n + k and
+// position a = n + f), so reads with the same fraction, width and relative
+// tap range reuse them unchanged: the pitch analysis reads whole-frame
+// positions at one width, the worker many positions with one fraction.
+constexpr std::size_t kCachedTaps = 1024;
+struct WeightCache {
+    double fraction = -1.0;  // never a real fraction: the first read fills the cache
+    double width = 0.0;
+    double firstOffset = 0.0;
+    std::size_t count = 0;
+    double denominator = 0.0;
+    double weights[kCachedTaps];
+};
+thread_local WeightCache cache;
+
+// Reads wider than the cache go block by block through this many taps.
+constexpr std::size_t kBlockTaps = 256;
+
+// Numerator over taps firstIn .. lastIn from the weights of taps first .. ,
+// added in tap order.
+template <class Load>
+double weightedSum(const double* weights, std::int64_t first, std::int64_t firstIn, std::int64_t lastIn, Load& load) {
+    double sum = 0.0;
+    for (std::int64_t i = firstIn; i <= lastIn; ++i) sum += weights[i - first] * load(i);
+    return sum;
+}
+
 // The kernel sum shared by every reader: r = sum(w_i v_i) / sum(w_i), where
 // the numerator takes only the taps 0 .. lastValid (the stored samples) and
 // the denominator takes every tap of the support. `load(i)` returns the stored
-// value of tap i and is only called for 0 <= i <= lastValid. Returns nothing
-// when the result is undefined: non-finite arguments, a width of 0 or less,
-// no integer inside the support, or a zero or non-finite denominator.
+// value of tap i and is only called for 0 <= i <= lastValid. Both sums add
+// their terms in tap order, exactly as one loop over the taps would. Returns
+// nothing when the result is undefined: non-finite arguments, a width of 0 or
+// less, no integer inside the support, or a zero or non-finite denominator.
 template <class Load>
 std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load load) {
     if (!std::isfinite(a) || !std::isfinite(b) || !(b > 0.0)) return std::nullopt;
@@ -44,21 +74,40 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
     const std::int64_t hi = static_cast<std::int64_t>(std::min(hiD, kTapLimit));
     const std::int64_t firstIn = std::max<std::int64_t>(lo, 0);
     const std::int64_t lastIn = std::min(hi, lastValid);
+    const std::size_t count = static_cast<std::size_t>(hi - lo) + 1;
     const double step = sinc::kPi / b;
 
-    // Three runs in tap order, so both sums add their terms exactly as a
-    // single loop over lo .. hi would: taps before the buffer, taps inside,
-    // taps behind it. Only the middle run reads memory.
     double numerator = 0.0;
     double denominator = 0.0;
-    std::int64_t i = lo;
-    for (; i < firstIn; ++i) denominator += sinc::weight((static_cast<double>(i) - a) * step);
-    for (; i <= lastIn; ++i) {
-        const double w = sinc::weight((static_cast<double>(i) - a) * step);
-        numerator += w * load(i);
-        denominator += w;
+    if (sinc::paddedTapCount(count) <= kCachedTaps) {
+        const double whole = std::floor(a);
+        const double fraction = a - whole;
+        const double firstOffset = static_cast<double>(lo) - whole;
+        if (fraction != cache.fraction || b != cache.width || firstOffset != cache.firstOffset ||
+            count != cache.count) {
+            sinc::kernelWeights(static_cast<double>(lo), a, step, count, cache.weights);
+            double sum = 0.0;
+            for (std::size_t k = 0; k < count; ++k) sum += cache.weights[k];
+            cache.fraction = fraction;
+            cache.width = b;
+            cache.firstOffset = firstOffset;
+            cache.count = count;
+            cache.denominator = sum;
+        }
+        denominator = cache.denominator;
+        numerator = weightedSum(cache.weights, lo, firstIn, lastIn, load);
+    } else {
+        double block[kBlockTaps];
+        for (std::int64_t first = lo; first <= hi; first += static_cast<std::int64_t>(kBlockTaps)) {
+            const std::int64_t last = std::min(hi, first + static_cast<std::int64_t>(kBlockTaps) - 1);
+            sinc::kernelWeights(static_cast<double>(first), a, step, static_cast<std::size_t>(last - first) + 1,
+                                block);
+            for (std::int64_t i = first; i <= last; ++i) denominator += block[i - first];
+            const std::int64_t from = std::max(first, firstIn);
+            const std::int64_t to = std::min(last, lastIn);
+            for (std::int64_t i = from; i <= to; ++i) numerator += block[i - first] * load(i);
+        }
     }
-    for (; i <= hi; ++i) denominator += sinc::weight((static_cast<double>(i) - a) * step);
 
     if (denominator == 0.0 || !std::isfinite(denominator)) return std::nullopt;
     return numerator / denominator;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 
 namespace kestrand::sinc {
 
@@ -51,5 +52,15 @@ inline double series(double h) {
 
 // Weight of a tap at angle h: half-cosine window (0 at h = +-2 pi) times the series.
 inline double weight(double h) { return std::cos(h / 4.0) * series(h); }
+
+// Rounds a tap count up to the block size that kernelWeights fills.
+inline constexpr std::size_t paddedTapCount(std::size_t count) { return (count + 7) & ~std::size_t{7}; }
+
+// Weights of `count` consecutive taps firstTap, firstTap + 1, ... for position a
+// and angle step pi / width: out[k] = weight((firstTap + k - a) * step), the
+// same value tap for tap as the one-at-a-time formula. `out` must hold
+// paddedTapCount(count) values; the entries behind count are scratch.
+// firstTap must be an integer of magnitude below 2^52.
+void kernelWeights(double firstTap, double a, double step, std::size_t count, double* out);
 
 }  // namespace kestrand::sinc

@@ -13,6 +13,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <thread>
 #include <cstring>
 #include <vector>
 
@@ -208,6 +209,53 @@ TEST(FractionalReaders, BoundedDoubleReaderMatchesLiteralTwin) {
                 << "width=" << width << " position=" << a;
         }
     }
+}
+
+// Reads that share a fraction and a width reuse one set of weights; the
+// results must still be those of the literal sum at every integer part, on
+// every buffer, including supports cut by either end of the buffer.
+TEST(FractionalReaders, RepeatedFractionsMatchLiteralTwin) {
+    std::mt19937 rng(31);
+    const std::vector<ReaderCase> cases = readerCases();
+    const ReaderCase& u8 = cases[0];
+    const ReaderCase& s16 = cases[1];
+    const std::vector<std::uint8_t> a = randomSamples(u8, 300, rng);
+    const std::vector<std::uint8_t> b = randomSamples(s16, 300, rng);
+    const std::vector<double> va = decodeChannel(u8, a, 1);
+    const std::vector<double> vb = decodeChannel(s16, b, 1);
+    for (double fraction : {0.0, 0.375, 0.9999999}) {
+        for (double width : {1.0, 2.5, 47.0, 300.0}) {
+            for (int n = -130; n < 430; n += 3) {
+                const double position = n + fraction;
+                ASSERT_EQ(readFractionalU8(position, a, width, 1), literalRead(position, va, width, u8.scale))
+                    << fraction << " " << width << " " << n;
+                ASSERT_EQ(readFractionalS16(position, b, width, 1), literalRead(position, vb, width, s16.scale))
+                    << fraction << " " << width << " " << n;
+            }
+        }
+    }
+}
+
+TEST(FractionalReaders, ThreadsReadIndependently) {
+    std::mt19937 rng(8);
+    const ReaderCase s16 = readerCases()[1];
+    const std::vector<std::uint8_t> bytes = randomSamples(s16, 500, rng);
+    const std::vector<double> values = decodeChannel(s16, bytes, 1);
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            // Each thread alternates its own fraction and width with another's.
+            for (int k = 0; k < 400; ++k) {
+                const double position = 60 + k + 0.1 * t;
+                const double width = (k % 2 == 0) ? 1.0 + t : 47.0;
+                if (readFractionalS16(position, bytes, width, 1) != literalRead(position, values, width, s16.scale))
+                    ++mismatches[static_cast<std::size_t>(t)];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 TEST(FractionalReaders, IntegerPositionAtWidthOneReturnsStoredValueInScale) {
