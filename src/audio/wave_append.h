@@ -1,4 +1,21 @@
 // Mixing a rendered note into an existing WAV file that grows note by note.
+//
+// The target is a mono file with the plain 44-byte header that the writers of
+// this program produce, its sound data running to the end of the file. The
+// note is placed at the end of the sound already there: its first frames are
+// mixed into the file's last frames (a positive overlap), follow them directly
+// (no overlap) or follow a stretch of silence (a negative overlap).
+//
+// Overlap in frames, with r = outputSampleRate x 0.001: o = truncate(overlap x
+// r), e = truncate(endPos x r); n = o when e >= 0, else o - e. A positive n is
+// limited to the frames already in the target and to the note's length.
+//
+// The target is never changed in place: the new version is written under a
+// temporary name beside it and renamed over it, so that a failed or
+// interrupted append leaves the previous file as it was. A target that is not
+// a file these routines could have written is refused with a message on
+// standard error and left untouched. A missing target is created with the
+// note alone, exactly as the WAV writers would write it.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +24,24 @@
 
 namespace kestrand {
 
-// Mixes the first `count` samples of the note (sixteen-bit scale, modified in
-// place) into the target file with an overlap of `overlap` ms.
+// Mixes the first `count` samples of the note (sixteen-bit scale; the first n
+// are modified in place by the mix) into the target file with an overlap of
+// `overlap` ms, lengthened by -`endPos` ms when `endPos` is negative. A
+// missing target is written with the note alone at outputBitsPerSample and
+// outputSampleRate. Prints "outlen=%d" (when mixing) and "filesize=%d" (the
+// new RIFF size) on standard output unless `quiet`.
 void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, std::int32_t count, float overlap,
-                        float endPos);
+                        float endPos, bool quiet = false);
+
+// The same for a note held as 16-bit samples and a 16-bit mono target; the
+// mixed samples are limited to the 16-bit range. A missing target is written
+// with the note's bytes as a 16-bit file at outputSampleRate. Prints the
+// target's "filesize=", "BlockAlign=", "SamplesPerSec=", then "overlap=",
+// "outlen=" (when mixing) and the new "filesize=" unless `quiet`.
+void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count,
+                      float overlap, float endPos, bool quiet = false);
+
+// The overlap in frames for the given settings, before any limiting.
+std::int64_t overlapFrames(float overlap, float endPos, std::int32_t sampleRate);
 
 }  // namespace kestrand

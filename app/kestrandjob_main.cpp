@@ -1,0 +1,16 @@
+// The kestrandjob program: renders one note described by named parameters,
+// given as options, in parameter files (-af) or on standard input (-as), and
+// can mix it into a growing output file.
+#include <string>
+#include <vector>
+
+#include "paramfile/wresamp.h"
+#include "platform/text.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::wstring> args;
+    args.reserve(static_cast<std::size_t>(argc));
+    for (int i = 0; i < argc; ++i) args.push_back(kestrand::widen(argv[i]));
+    kestrand::wresampMain(args);
+    return 0;
+}
