@@ -1,9 +1,400 @@
 #include "synth/synthesize_note.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "audio/aiff_reader.h"
+#include "audio/wave_reader.h"
+#include "entry/number_text.h"
+#include "entry/render_settings.h"
+#include "entry/render_stage.h"
+#include "freq/list_generation.h"
+#include "input/loaders.h"
+#include "platform/console.h"
+#include "platform/system_info.h"
+#include "synth/fast_sinc.h"
+#include "synth/noise_generator.h"
+#include "synth/note_synthesis.h"
+#include "synth/sample_view.h"
+#include "synth/synthesis_tables.h"
+#include "synth/time_map.h"
+#include "synth/worker.h"
+
 namespace kestrand {
 
-std::optional<std::vector<double>> synthesizeNote(const RenderJob&, std::int32_t&, std::int32_t) {
-    return std::nullopt;
+namespace {
+
+// The text from its last "." compared with an extension, ignoring case; a
+// text without "." matches nothing.
+bool extensionIs(const std::wstring& text, std::wstring_view extension) {
+    const std::size_t dot = text.rfind(L'.');
+    if (dot == std::wstring::npos || text.size() - dot != extension.size()) return false;
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        if (std::towlower(text[dot + i]) != std::towlower(extension[i])) return false;
+    }
+    return true;
+}
+
+// ".exe " or ".exe" followed by a double quote and a blank, as written.
+bool namesProgram(const std::wstring& text, std::wstring_view extension) {
+    const std::wstring plain = std::wstring(extension) + L" ";
+    const std::wstring quoted = std::wstring(extension) + L"\" ";
+    return text.find(plain) != std::wstring::npos || text.find(quoted) != std::wstring::npos;
+}
+
+// Picks the loader by the input text; the first match wins.
+std::optional<LoadedSample> loadInput(const std::wstring& text, std::int32_t frameSize) {
+    const std::int32_t tail = 4 * frameSize;
+    if (extensionIs(text, L".wav")) return readWaveBytes(text, tail);
+    if (extensionIs(text, L".aif") || extensionIs(text, L".aiff")) return readAiffBytes(text, tail);
+    if (namesProgram(text, L".exe")) return loadCommandOutput(text, tail);
+    if (namesProgram(text, L".dll")) return loadFromPlugin(text, tail);
+    if (extensionIs(text, L".uri")) return loadUriInput(text, tail);
+    return loadByExtension(text, tail);
+}
+
+double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+// Target frequencies and gains per pitch step.
+struct NoteCurves {
+    std::int32_t step = 256;      // output samples per pitch step
+    std::vector<double> targets;  // nP + 1 values, empty without a pitch bend
+    std::vector<double> gains;    // nI + 1 values, empty without an intensity curve
+    std::int32_t bendCount = 0;
+    std::int32_t gainCount = 0;
+};
+
+NoteCurves makeCurves(const RenderJob& job, double target, std::int32_t outputRate) {
+    NoteCurves curves;
+    if (job.tempo > 0) {
+        // At least one sample per step, so the step positions stay finite.
+        curves.step = std::max(1, truncateToInt32(0.625 / job.tempo * outputRate + 0.5));
+    }
+    if (job.pitchBend) {
+        const auto& values = job.pitchBend->values;
+        curves.bendCount = static_cast<std::int32_t>(values.size());
+        curves.targets.reserve(values.size() + 1);
+        for (const std::int16_t value : values) curves.targets.push_back(target * std::exp2(value / 1200.0));
+        curves.targets.push_back(target);
+    }
+    if (job.intensity) {
+        const auto& values = job.intensity->values;
+        curves.gainCount = static_cast<std::int32_t>(values.size());
+        for (const std::int16_t value : values) curves.gains.push_back(std::exp2(value * 0.005));
+        curves.gains.push_back(curves.gains.empty() ? 1.0 : curves.gains.back());
+    }
+    return curves;
+}
+
+// A position on the curves: step index and fraction of output sample j.
+struct CurvePoint {
+    double index;
+    double fraction;
+};
+inline CurvePoint curvePoint(std::int64_t j, std::int32_t step) {
+    const double q = static_cast<double>(j) / step;
+    const double p = std::floor(q);
+    return {p, q - p};
+}
+
+// The recorded pitch period at input frame `position`, from the frequency
+// list, with unusable entries replaced by the average.
+struct PeriodLookup {
+    const FrequencyList& list;
+    double inputRate;
+    double nyquist;
+
+    double usable(double f) const {
+        if (!(f > 21.5) || f == 55.0 || !std::isfinite(f)) f = list.freqAvg;
+        return std::clamp(f, 1.0, nyquist);
+    }
+    double operator()(double position) const {
+        const double q = position / list.frameStep;
+        std::size_t p;
+        double f;
+        if (!(q < list.listSize)) {
+            p = static_cast<std::size_t>(list.listSize);
+            f = 0.0;
+        } else if (q < 0.0) {
+            p = 0;
+            f = 0.0;
+        } else {
+            const double fl = std::floor(q);
+            p = static_cast<std::size_t>(fl);
+            f = q - fl;
+        }
+        const double f0a = usable(list.frequencies[p]);
+        const double f0b = usable(list.frequencies[std::min(p + 1, static_cast<std::size_t>(list.listSize))]);
+        return (inputRate / f0a) * (1.0 - f) + (inputRate / f0b) * f;
+    }
+};
+
+// Checks a frequency list before use; a list that could not have come from
+// an analysis (no frames, missing entries, no positive average) is refused.
+bool listIsUsable(const FrequencyList& list) {
+    return list.listSize >= 1 && list.frameStep >= 1 &&
+           list.frequencies.size() >= static_cast<std::size_t>(list.listSize) + 1 && std::isfinite(list.freqAvg) &&
+           list.freqAvg > 0.0;
+}
+
+// The state the driver latches every hop for the frame handed out two hops later.
+struct Latch {
+    double position = 0, period = 0, target = 0;
+};
+
+}  // namespace
+
+std::optional<std::vector<double>> synthesizeNote(const RenderJob& job, std::int32_t& count,
+                                                  std::int32_t threadRequest) {
+    return synthesizeNoteWithOptions(job, count, threadRequest, SynthesisOptions{});
+}
+
+std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& job, std::int32_t& count,
+                                                             std::int32_t threadRequest,
+                                                             const SynthesisOptions& options) {
+    const RenderSettings settings = renderSettings();
+    const int N = settings.frameSize;
+    const int hop = settings.hopSize;
+    const std::int32_t outputRate = settings.outputSampleRate;
+    const bool quiet = isQuietJob(job);
+
+    // 1. Preparation: the first noise block is drawn before anything else.
+    NoiseGenerator random;
+    std::vector<double> noiseBuffer(static_cast<std::size_t>(N));
+    for (double& value : noiseBuffer) value = random.nextSmall();
+    if (!job.voiceFile) {
+        writeErr("Argument fehlt.\n");
+        return std::nullopt;
+    }
+
+    // 2. Loading.
+    std::optional<LoadedSample> loaded = loadInput(*job.voiceFile, N);
+    if (!loaded) {
+        writeErr("Datei hat nicht gefunden.\n");
+        return std::nullopt;
+    }
+    const WaveInfo& info = loaded->info;
+    if (info.blockAlign == 0 || info.channels == 0 || info.samplesPerSec == 0 || info.samplesPerSec > 1'000'000) {
+        writeErr("kestrand: the sample's format is unusable (no frames, channels or sample rate).\n");
+        return std::nullopt;
+    }
+    const std::uint64_t inputFrames = loaded->dataBytes / info.blockAlign;
+    if (!quiet) {
+        printOut("Input  Sample Rate=%d  Bit Depth=%d Channels=%d\n", static_cast<int>(info.samplesPerSec),
+                 static_cast<int>(info.bitsPerSample), static_cast<int>(info.channels));
+    }
+
+    // 3. Region and length.
+    const VoiceEntry region = makeVoiceRegion(job, inputFrames, info.samplesPerSec);
+    const double noteLength = noteLengthSamples(job, region, outputRate);
+    if (noteLength > kMaxNoteSeconds * outputRate) {
+        writeErr("kestrand: the note is longer than one hour; nothing was rendered.\n");
+        return std::nullopt;
+    }
+    const std::int32_t outCount = static_cast<std::int32_t>(std::max(noteLength, 0.0));
+
+    // 4. Voice parameters. Absurd values are kept finite: modulation within
+    // +-10000 %, the gender factor within 10^(+-6).
+    const double mod = std::clamp(finiteOr(job.modulation, 0.0), -10000.0, 10000.0) * 0.01;
+    const double genderFactor = std::pow(10.0, std::clamp(finiteOr(job.gender, 0.0), -1200.0, 1200.0) * 0.005);
+    const double breathiness = std::clamp(finiteOr(job.breathy, 0.0) * 0.01, 0.0, 1.0);
+    const double alpha = std::clamp(finiteOr(job.alpha, 0.0) * 0.01, 0.0, 10.0);
+
+    std::optional<FrequencyList> list = obtainFrequencyList(*job.voiceFile, *loaded);
+    if (!list) {
+        writeErr("kestrand: no pitch contour could be obtained for the sample.\n");
+        return std::nullopt;
+    }
+    if (!listIsUsable(*list)) {
+        writeErr("kestrand: the sample's pitch contour is unusable.\n");
+        return std::nullopt;
+    }
+    const double inputRate = info.samplesPerSec;
+    const double nyquist = std::max(1.0, inputRate / 2.0);
+    const double freqAvg = std::clamp(list->freqAvg, 1.0, nyquist);
+    list->freqAvg = freqAvg;
+    const double tone = finiteOr(job.tone, 0.0);
+    double target = freqAvg;
+    if (tone > 20) {
+        target = tone;
+    } else if (tone > 0) {
+        target = freqAvg * tone;
+    }
+    target = std::min(target, 1.0e7);
+    if (!quiet) {
+        printOut("Outlength=%dsamples\n", outCount);
+        printOut("Modulation=%lf\n", mod);
+        printOut("Gender=%lf\n", genderFactor);
+        printOut("Breathy=%lf\n", breathiness);
+        printOut("Breath Alpha=%lf\n", alpha);
+        printOut("Reverse Mode %d\n", job.reverse ? 1 : 0);
+        printOut("Freq Avg=%lf\n", list->freqAvg);
+        printOut("Target Freq=%lf\n", target);
+    }
+
+    // 5. Curves. 6. Time map.
+    const NoteCurves curves = makeCurves(job, target, outputRate);
+    const double ratio = inputRate / outputRate;
+    const TimeMap map = makeTimeMap(region, inputRate, outputRate, outCount, job.velocity1, job.velocity2,
+                                    job.reverse != 0);
+
+    // 7. Buffers, threads and tables.
+    const bool noFormant = job.noFormant != 0;
+    const std::size_t bufferSize = static_cast<std::size_t>(outCount) + static_cast<std::size_t>(N);
+    std::vector<double> directBuffer, output;
+    try {
+        directBuffer.assign(bufferSize, 0.0);
+        if (!noFormant) output.assign(bufferSize, 0.0);
+    } catch (const std::bad_alloc&) {
+        writeErr("kestrand: not enough memory for the note.\n");
+        return std::nullopt;
+    }
+    const double startTime = highResolutionSeconds();
+    const int threadCount = workerThreadCount(threadRequest, processorCount());
+
+    SynthesisShared shared;
+    shared.frameSize = N;
+    shared.outputRate = outputRate;
+    shared.analysisWindow = makeAnalysisWindow(N);
+    shared.fft = makeFftTables(N);
+    shared.gains = makeMixGains(N, breathiness, noFormant);
+    shared.sample = makeSampleView(loaded->bytes, info);
+    shared.inputRate = info.samplesPerSec;
+    shared.sourceWidth = makeSincWidth(std::max(shared.sample.type == SampleType::U8 ? 1.01 : 1.0, ratio));
+    shared.breathWidth = makeSincWidth(std::max(1.0, ratio));
+    if (!curves.gains.empty()) shared.envelope = curves.gains;
+    shared.envelopeStep = curves.step;
+    shared.directBuffer = directBuffer.data();
+    shared.directSize = directBuffer.size();
+    shared.genderFactor = genderFactor;
+    shared.breathiness = breathiness;
+    shared.reverse = job.reverse != 0;
+    shared.outputCount = outCount;
+    shared.literal = options.literal;
+    if (breathiness > 0) {
+        for (int k = hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextLoud();
+        shared.tiltTable = makeTiltTable(N, alpha);
+    }
+
+    std::vector<std::unique_ptr<WorkerSlot>> slots;
+    std::vector<std::thread> threads;
+    if (!noFormant) {
+        for (int i = 0; i < threadCount; ++i) {
+            auto slot = std::make_unique<WorkerSlot>();
+            slot->index = i;
+            slot->prepare(shared);
+            slots.push_back(std::move(slot));
+        }
+        for (int i = 0; i < threadCount; ++i) threads.emplace_back(workerThreadMain, std::ref(*slots[static_cast<std::size_t>(i)]));
+    }
+
+    // 8. Sample loop.
+    const SampleView& sample = shared.sample;
+    const SincWidth unitWidth = makeSincWidth(1.0);
+    const PeriodLookup periodAt{*list, inputRate, nyquist};
+    const std::int32_t nP = curves.bendCount;
+    const std::int32_t nI = curves.gainCount;
+    const double inputLimit = static_cast<double>(inputFrames);
+    double I = map.startPosition;
+    double U = 0.0;
+    Latch latch, previous;
+    std::size_t s = 0;
+    const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
+    for (std::int64_t j = 0; j < loopEnd; ++j) {
+        const double rate = I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
+        const double R = periodAt(I);
+        const double src = inputRate / R;
+        double S = target;
+        if (!curves.targets.empty()) {
+            const CurvePoint c = curvePoint(j, curves.step);
+            if (c.index >= 0 && c.index < nP) {
+                const std::size_t p = static_cast<std::size_t>(c.index);
+                S = std::max(16.0, curves.targets[p] * (1.0 - c.fraction) + curves.targets[p + 1] * c.fraction);
+            } else {
+                S = std::max(16.0, curves.targets[static_cast<std::size_t>(nP)]);
+            }
+        }
+        const double bq = (freqAvg / src) * (1.0 - mod) + mod;
+        const double advance = S * ratio * bq / freqAvg - rate;
+
+        if (j < outCount && I + U >= 0.0 && I + U < inputLimit) {
+            const double W = 1.0 - 3.0 * U * U + 2.0 * U * U * U;
+            const double X = I + R * U;
+            double early, late;
+            if (options.literal) {
+                early = readLiteral(sample, X - R, 1.0);
+                late = readLiteral(sample, X, 1.0);
+            } else {
+                early = readFast(sample, X - R, unitWidth);
+                late = readFast(sample, X, unitWidth);
+            }
+            directBuffer[static_cast<std::size_t>(j)] = (1.0 - W) * early + W * late;
+        }
+        I += rate;
+        const double V = U + advance / R;
+        U = std::isfinite(V) ? V - std::floor(V) : 0.0;
+        if (j % hop == 0) {
+            previous = latch;
+            latch = Latch{I, R, S * bq};
+        }
+        if (noFormant) {
+            if (!curves.gains.empty() && j < outCount) {
+                const CurvePoint c = curvePoint(j, curves.step);
+                if (c.index > 0 && c.index < nI) {
+                    const std::size_t p = static_cast<std::size_t>(c.index);
+                    directBuffer[static_cast<std::size_t>(j)] *=
+                        curves.gains[p] * (1.0 - c.fraction) + curves.gains[p + 1] * c.fraction;
+                }
+            }
+            continue;
+        }
+        if (j > N / 4 && j % hop == hop - 1) {
+            if (breathiness > 0) {
+                std::copy(noiseBuffer.begin() + hop, noiseBuffer.end(), noiseBuffer.begin());
+                for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
+            }
+            WorkerSlot& slot = *slots[s];
+            slot.doneEvent.wait();
+            if (slot.pending) addFrameToOutput(slot, output, outCount);
+            if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), slot.noise.begin());
+            slot.envelopeCount = curves.gains.empty() ? list->listSize : nI;
+            slot.rateRatio = ratio;
+            slot.inputPosition = previous.position;
+            slot.period = previous.period;
+            slot.targetFrequency = previous.target;
+            slot.position = static_cast<std::int32_t>(j);
+            slot.state.store(1);
+            slot.pending = true;
+            slot.doneEvent.reset();
+            slot.startEvent.set();
+            s = (s + 1) % slots.size();
+        }
+    }
+
+    // 9. Shutdown: frames are added in the order they were handed out, so the
+    // result does not depend on the number of threads or their timing.
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+        WorkerSlot& slot = *slots[(s + k) % slots.size()];
+        slot.doneEvent.wait();
+        if (slot.pending) addFrameToOutput(slot, output, outCount);
+        slot.pending = false;
+        slot.state.store(-1);
+        slot.startEvent.set();
+    }
+    for (std::thread& thread : threads) thread.join();
+    const double elapsed = highResolutionSeconds() - startTime;
+    if (!quiet) printOut("This process took %.03lf msec with %d threads.\n", elapsed * 1000.0, threadCount);
+
+    std::vector<double>& result = noFormant ? directBuffer : output;
+    for (double& value : result) {
+        if (!std::isfinite(value)) value = 0.0;
+    }
+    count = outCount;
+    return std::move(result);
 }
 
 }  // namespace kestrand

@@ -1,0 +1,53 @@
+// Random access to the first channel of a loaded voice sample, frame by
+// frame, in sixteen-bit scale: whole frames for equal input and output rates,
+// and windowed-sinc reads at fractional positions otherwise.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "audio/wave_info.h"
+
+namespace kestrand {
+
+// How the stored samples are decoded.
+enum class SampleType { None, U8, S16, S24, S32, F32, F64 };
+
+// The type for a stream: 8 unsigned, 16 and 24 signed, 32 signed integer when
+// the effective format tag is 1 and float otherwise, 64 double. Any other
+// depth is None (reads give silence).
+SampleType sampleTypeOf(const WaveInfo& info);
+
+// Bytes of one stored sample of the type (0 for None).
+int sampleTypeBytes(SampleType type);
+
+struct SampleView {
+    std::span<const std::uint8_t> bytes;  // sound data and zero tail
+    SampleType type = SampleType::None;
+    int stride = 1;           // channels: frame k starts at element k * stride
+    std::int64_t frames = 0;  // frames whose first-channel element lies wholly inside `bytes`
+};
+
+// Builds the view of a loaded sample (stride = channels, at least 1).
+SampleView makeSampleView(std::span<const std::uint8_t> bytes, const WaveInfo& info);
+
+// What a tap outside the stored samples stands for: a stored zero, which
+// decodes to -32640 for unsigned 8-bit and to 0 otherwise.
+double sampleTypePadValue(SampleType type);
+
+// Frame k of the first channel in sixteen-bit scale; the pad value outside
+// 0 .. frames - 1. Unsigned 8-bit: 256 v - 32640; 24-bit / 256; 32-bit
+// integer / 65536; floats x 32768.
+double decodeFrame(const SampleView& view, std::int64_t k);
+
+// The whole-sample read of equal rates: frame k, but 0 before the start.
+inline double wholeFrame(const SampleView& view, std::int64_t k) {
+    return k < 0 ? 0.0 : decodeFrame(view, k);
+}
+
+// Tap-by-tap windowed-sinc read through the literal readers of the sample's
+// type (position in frames, width >= 1). Slow; kept as the reference the
+// fast reads are measured against.
+double readLiteral(const SampleView& view, double position, double width);
+
+}  // namespace kestrand
