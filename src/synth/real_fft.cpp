@@ -50,7 +50,37 @@ FftTables makeFftTables(int n) {
 void bitReversePermute(std::span<double> data, const FftTables& tables) {
     if (!usable(data, tables)) return;
     const std::size_t n = static_cast<std::size_t>(tables.n);
-    // j runs through the bit reversals of i by a reversed increment.
+    const std::size_t m = tables.bitReverseTable.size();
+    int bits = 0;
+    while ((std::size_t{1} << bits) < n) ++bits;
+    int half = 0;
+    while ((std::size_t{1} << half) < m) ++half;
+
+    if (m == (std::size_t{1} << half) && (bits == 2 * half || bits == 2 * half + 1)) {
+        // Split an index into a high digit a and a low digit b of `half` bits,
+        // with one middle bit c when the bit count is odd. Reversal maps
+        // (a, c, b) to (rev b, c, rev a), where rev of a digit is its table
+        // entry shifted down. Every pair with a < rev b is visited once, so the
+        // loops swap without testing which index is the smaller.
+        const int shift = bits - half;
+        const std::size_t low = m;                                      // weight of the middle bit
+        const std::size_t high = (bits == 2 * half) ? m : 2 * m;        // weight of the high digit
+        const std::size_t middles = (bits == 2 * half) ? 1 : 2;
+        const std::int32_t* entry = tables.bitReverseTable.data();
+        for (std::size_t c = 0; c < middles; ++c) {
+            for (std::size_t b = 0; b < m; ++b) {
+                const std::size_t rb = static_cast<std::size_t>(entry[b] >> shift);
+                for (std::size_t a = 0; a < rb; ++a) {
+                    const std::size_t ra = static_cast<std::size_t>(entry[a] >> shift);
+                    std::swap(data[a * high + c * low + b], data[rb * high + c * low + ra]);
+                }
+            }
+        }
+        return;
+    }
+
+    // A table of another shape: j runs through the bit reversals of i by a
+    // reversed increment.
     std::size_t j = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (i < j) std::swap(data[i], data[j]);
@@ -81,14 +111,18 @@ void realFft(std::span<double> data, const FftTables& tables) {
             for (int t = 1; t < h / 2; ++t) {
                 const double c = tw[s * t].c;
                 const double sn = tw[s * t].s;
+                // The four places are distinct (t < h/2), so reading them
+                // all first changes nothing and spares reloads.
                 const double a = d[g + m - t];
                 const double b = d[g + h + t];
+                const double lowMirror = d[g + h - t];
+                const double low = d[g + t];
                 const double u = a * c + b * sn;
                 const double v = b * c - a * sn;
-                d[g + h + t] = u - d[g + h - t];
-                d[g + m - t] = u + d[g + h - t];
-                d[g + h - t] = d[g + t] - v;
-                d[g + t] = d[g + t] + v;
+                d[g + h + t] = u - lowMirror;
+                d[g + m - t] = u + lowMirror;
+                d[g + h - t] = low - v;
+                d[g + t] = low + v;
             }
         }
     }
@@ -114,10 +148,13 @@ void inverseRealFft(std::span<double> data, const FftTables& tables) {
                 const double c = tw[s * t].c;
                 const double sn = tw[s * t].s;
                 const double p = d[g + h - t];
-                const double e = d[g + h + t] + d[g + m - t];
-                const double diff = d[g + t] - p;
-                d[g + t] = d[g + t] + p;
-                d[g + h - t] = d[g + m - t] - d[g + h + t];
+                const double low = d[g + t];
+                const double upper = d[g + h + t];
+                const double top = d[g + m - t];
+                const double e = upper + top;
+                const double diff = low - p;
+                d[g + t] = low + p;
+                d[g + h - t] = top - upper;
                 d[g + h + t] = e * sn + diff * c;
                 d[g + m - t] = e * c - diff * sn;
             }

@@ -21,10 +21,16 @@ struct FftTables {
     std::vector<std::int32_t> bitReverseTable;
 };
 
-// Builds both tables for n (a power of two, 4 .. 65536).
+// Builds both tables for n (a power of two, 2 .. 65536): the twiddles from the
+// full-precision pi, and the bit-reversed values of the first indices (entry
+// 0 = 0, then each pass appends the earlier entries plus half the previous
+// step while the entry count, doubled, stays below that step; 32 entries for
+// n = 1024). Any other n gives empty tables with n = 0, which the transforms
+// ignore.
 FftTables makeFftTables(int n);
 
-// Reorders data (size n) into bit-reversed index order.
+// Reorders the first n values into bit-reversed index order. Data shorter than
+// tables.n is left as it is, by this and by both transforms.
 void bitReversePermute(std::span<double> data, const FftTables& tables);
 // Forward transform of tables.n values in place.
 void realFft(std::span<double> data, const FftTables& tables);

@@ -129,14 +129,18 @@ TEST(RealFftTables, TwiddlesAndBitReversedIndices) {
 }
 
 TEST(RealFftTables, PermuteReordersIntoBitReversedOrder) {
-    for (int n : {4, 32, 2048}) {
+    for (int n = 2; n <= 2048; n *= 2) {
         int bits = 0;
         while ((1 << bits) < n) ++bits;
-        const FftTables tables = makeFftTables(n);
-        std::vector<double> data(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) data[i] = i;
-        bitReversePermute(data, tables);
-        for (int i = 0; i < n; ++i) ASSERT_EQ(data[i], reverseBits(i, bits)) << n << " " << i;
+        FftTables tables = makeFftTables(n);
+        // With the built table, and with an empty one (the generic reversal).
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) tables.bitReverseTable.clear();
+            std::vector<double> data(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i) data[i] = i;
+            bitReversePermute(data, tables);
+            for (int i = 0; i < n; ++i) ASSERT_EQ(data[i], reverseBits(i, bits)) << n << " " << i << " pass " << pass;
+        }
     }
 }
 
