@@ -1,0 +1,25 @@
+// Which list files belong to an input: a plain sample path, or the command
+// text of an outside decoder program or decoder module.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kestrand {
+
+struct FrequencyListNames {
+    bool decoder = false;         // the input names a decoder (".exe " / ".exe\" " / ".dll ")
+    std::wstring first;           // tried first; for a plain sample the only name
+    std::wstring second;          // decoder inputs: the name inside the cache directory
+    std::wstring cacheDirectory;  // decoder inputs: "<decoder path>#frequenz"
+};
+
+// The list file names of an input text. Plain: the text + ".frq", with
+// ".wav.frq" turned into "_wav.frq". Decoder: the arguments after the decoder
+// name, with "/", ":" and "\" turned into "#", quote, "*" and "?" into "+" and
+// spaces into "_", form the list name; it is looked for in the folder of the
+// input and in the cache directory beside the decoder. Nothing when the input
+// is 560 characters or longer, or the decoder arguments 128 or longer.
+std::optional<FrequencyListNames> frequencyListNamesFor(const std::wstring& inputText);
+
+}  // namespace kestrand
