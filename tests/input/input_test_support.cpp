@@ -1,0 +1,74 @@
+#include "input/input_test_support.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace kestrand::test {
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (old_) {
+        ::setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+std::filesystem::path writeScript(const std::filesystem::path& path, const std::string& body) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "#!/bin/sh\n" << body << "\n";
+    }
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+    return path;
+}
+
+std::optional<std::filesystem::path> findProgram(const std::string& name) {
+    const char* searchPath = std::getenv("PATH");
+    if (searchPath == nullptr) return std::nullopt;
+    std::stringstream folders(searchPath);
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        if (folder.empty()) continue;
+        const auto candidate = std::filesystem::path(folder) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool runProgram(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    if (::waitpid(child, &status, 0) < 0) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string readFileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace kestrand::test

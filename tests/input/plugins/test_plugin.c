@@ -1,0 +1,82 @@
+/* A decoder plug-in module for the tests, built at test time in several
+ * variants. Which entry points it exports is chosen with macros:
+ *   WAVE_PAIR     getwave and freewave
+ *   GETWAVE_ONLY  getwave without freewave
+ *   PCM_PAIR      getpcmdata and freepcm
+ * Every call is noted in the file named by the environment variable
+ * KESTRAND_PLUGIN_LOG, together with the working folder at the time.
+ * The argument decides what comes back: "null" gives a null pointer,
+ * "notriff" an image that is not RIFF/WAVE, anything else a 16-bit mono
+ * image at 22050 Hz with six sample bytes and a wrong RIFF size. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static void note(const char* what, const char* text, int number) {
+    const char* logPath = getenv("KESTRAND_PLUGIN_LOG");
+    if (logPath == NULL) return;
+    FILE* log = fopen(logPath, "a");
+    if (log == NULL) return;
+    char folder[4096];
+    if (getcwd(folder, sizeof folder) == NULL) strcpy(folder, "?");
+    fprintf(log, "%s [%s] %d in %s\n", what, text, number, folder);
+    fclose(log);
+}
+
+static void put32(unsigned char* p, unsigned value) {
+    p[0] = (unsigned char)(value & 0xFF);
+    p[1] = (unsigned char)((value >> 8) & 0xFF);
+    p[2] = (unsigned char)((value >> 16) & 0xFF);
+    p[3] = (unsigned char)((value >> 24) & 0xFF);
+}
+
+static void* makeImage(const char* argument) {
+    if (strcmp(argument, "null") == 0) return NULL;
+    unsigned char* image = calloc(1, 64);
+    if (image == NULL) return NULL;
+    if (strcmp(argument, "notriff") == 0) {
+        memcpy(image, "JUNK", 4);
+        return image;
+    }
+    memcpy(image, "RIFF", 4);
+    put32(image + 4, 0xDEADBEEF);
+    memcpy(image + 8, "WAVEfmt ", 8);
+    put32(image + 16, 16);
+    image[20] = 1;  /* PCM */
+    image[22] = 1;  /* mono */
+    put32(image + 24, 22050);
+    put32(image + 28, 44100);
+    image[32] = 2;
+    image[34] = 16;
+    memcpy(image + 36, "data", 4);
+    put32(image + 40, 6);
+    for (int i = 0; i < 6; ++i) image[44 + i] = (unsigned char)(10 + i);
+    return image;
+}
+
+#if defined(WAVE_PAIR) || defined(GETWAVE_ONLY)
+void* getwave(const char* argument) {
+    note("getwave", argument, 0);
+    return makeImage(argument);
+}
+#endif
+
+#if defined(WAVE_PAIR)
+void freewave(void* image) {
+    note("freewave", image == NULL ? "null" : "image", 0);
+    free(image);
+}
+#endif
+
+#if defined(PCM_PAIR)
+void* getpcmdata(const char* argument, int reserved) {
+    note("getpcmdata", argument, reserved);
+    return makeImage(argument);
+}
+
+void freepcm(void* image) {
+    note("freepcm", image == NULL ? "null" : "image", 0);
+    free(image);
+}
+#endif
