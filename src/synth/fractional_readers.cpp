@@ -30,6 +30,9 @@ std::int64_t lastWholeElement(std::size_t size, std::size_t elementSize, std::si
 // position a = n + f), so reads with the same fraction, width and relative
 // tap range reuse them unchanged: the pitch analysis reads whole-frame
 // positions at one width, the worker many positions with one fraction.
+// The integer part is a truncated toward zero: a - trunc(a) is exact for
+// every double, whereas a - floor(a) rounds for -1 < a < 0, and two
+// positions with one rounded fraction would share weights that differ.
 constexpr std::size_t kCachedTaps = 1024;
 struct WeightCache {
     double fraction = -1.0;  // never a real fraction: the first read fills the cache
@@ -79,8 +82,8 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
 
     double numerator = 0.0;
     double denominator = 0.0;
-    if (sinc::paddedTapCount(count) <= kCachedTaps) {
-        const double whole = std::floor(a);
+    if (sinc::paddedTapCount(count) <= kCachedTaps && std::fabs(a) < kTapLimit) {
+        const double whole = std::trunc(a);
         const double fraction = a - whole;
         const double firstOffset = static_cast<double>(lo) - whole;
         if (fraction != cache.fraction || b != cache.width || firstOffset != cache.firstOffset ||

@@ -236,6 +236,25 @@ TEST(FractionalReaders, RepeatedFractionsMatchLiteralTwin) {
     }
 }
 
+TEST(FractionalReaders, NearbyPositionsJustBeforeTheStartKeepTheirOwnWeights) {
+    // -0.43015285129790337 and the next double toward 0 give one tap weight
+    // that differs in its last bits, though 1 + position rounds to the same
+    // value for both.
+    std::mt19937 rng(4);
+    const ReaderCase s16 = readerCases()[1];
+    const std::vector<std::uint8_t> bytes = randomSamples(s16, 20, rng);
+    const std::vector<double> values = decodeChannel(s16, bytes, 1);
+    std::vector<double> positions;
+    for (double p : {-0.43015285129790337, -0.19676367783270965, -0.3, -1e-17, -0.999999999, 0.3}) {
+        positions.push_back(p);
+        positions.push_back(std::nextafter(p, 0.0));
+        positions.push_back(std::nextafter(p, -2.0));
+    }
+    for (double width : {1.0, 2.5})
+        for (double p : positions)
+            ASSERT_EQ(readFractionalS16(p, bytes, width, 1), literalRead(p, values, width, s16.scale)) << p << " " << width;
+}
+
 TEST(FractionalReaders, ThreadsReadIndependently) {
     std::mt19937 rng(8);
     const ReaderCase s16 = readerCases()[1];
