@@ -1,0 +1,23 @@
+// Feeds arbitrary bytes to the AIFF reader as if they were a file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "audio/aiff_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::FILE* file = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (file == nullptr) return 0;
+    // Keep the reader's messages off the fuzzer's output.
+    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
+    const auto sample = kestrand::readAiffStream(file, 4);
+    std::fclose(file);
+    if (sample) {
+        // The data size never exceeds what the buffer holds before its tail.
+        const std::size_t tail = 4u * sample->info.blockAlign;
+        if (sample->bytes.size() != static_cast<std::size_t>(sample->dataBytes) + tail) __builtin_trap();
+    }
+    return 0;
+}
