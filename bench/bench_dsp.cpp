@@ -36,6 +36,18 @@ void BM_ReadS16Width47(benchmark::State& state) { readS16(state, 47.0, 0.731); }
 // Whole-frame steps, as the pitch analysis reads: the weights repeat.
 void BM_ReadS16Width1WholeFrames(benchmark::State& state) { readS16(state, 1.0, 1.0); }
 void BM_ReadS16Width47WholeFrames(benchmark::State& state) { readS16(state, 47.0, 1.0); }
+// A signal against itself 100.37 frames later: two fractions in turn.
+void BM_ReadS16Width1TwoFractions(benchmark::State& state) {
+    const std::vector<std::uint8_t> bytes = randomS16(1 << 16);
+    double position = 1000.25;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kestrand::readFractionalS16(position, bytes, 1.0, 1) -
+                                 kestrand::readFractionalS16(position + 100.37, bytes, 1.0, 1));
+        position += 1.0;
+        if (position > 60000.0) position = 1000.25;
+    }
+    state.SetItemsProcessed(2 * state.iterations());
+}
 
 void BM_FftPair1024(benchmark::State& state) {
     const kestrand::FftTables tables = kestrand::makeFftTables(1024);
@@ -58,4 +70,5 @@ BENCHMARK(BM_ReadS16Width1);
 BENCHMARK(BM_ReadS16Width47);
 BENCHMARK(BM_ReadS16Width1WholeFrames);
 BENCHMARK(BM_ReadS16Width47WholeFrames);
+BENCHMARK(BM_ReadS16Width1TwoFractions);
 BENCHMARK(BM_FftPair1024);

@@ -33,16 +33,47 @@ std::int64_t lastWholeElement(std::size_t size, std::size_t elementSize, std::si
 // The integer part is a truncated toward zero: a - trunc(a) is exact for
 // every double, whereas a - floor(a) rounds for -1 < a < 0, and two
 // positions with one rounded fraction would share weights that differ.
+// Two sets are kept, so that reads alternating between two fractions (a
+// signal compared with itself one period later) or two widths both hit.
 constexpr std::size_t kCachedTaps = 1024;
-struct WeightCache {
-    double fraction = -1.0;  // never a real fraction: the first read fills the cache
+struct CachedWeights {
+    double fraction = -2.0;  // never a real fraction: the first reads fill the sets
     double width = 0.0;
     double firstOffset = 0.0;
     std::size_t count = 0;
     double denominator = 0.0;
     double weights[kCachedTaps];
 };
+struct WeightCache {
+    CachedWeights sets[2];
+    int lastUsed = 0;
+};
 thread_local WeightCache cache;
+
+// The cached weights for this key, computed into the less recently used set
+// when neither set holds them.
+const CachedWeights& cachedWeights(double a, double step, double fraction, double width, double firstOffset,
+                                   std::int64_t lo, std::size_t count) {
+    for (int k = 0; k < 2; ++k) {
+        const CachedWeights& set = cache.sets[k];
+        if (fraction == set.fraction && width == set.width && firstOffset == set.firstOffset && count == set.count) {
+            cache.lastUsed = k;
+            return set;
+        }
+    }
+    const int victim = 1 - cache.lastUsed;
+    CachedWeights& set = cache.sets[victim];
+    sinc::kernelWeights(static_cast<double>(lo), a, step, count, set.weights);
+    double sum = 0.0;
+    for (std::size_t k = 0; k < count; ++k) sum += set.weights[k];
+    set.fraction = fraction;
+    set.width = width;
+    set.firstOffset = firstOffset;
+    set.count = count;
+    set.denominator = sum;
+    cache.lastUsed = victim;
+    return set;
+}
 
 // Reads wider than the cache go block by block through this many taps.
 constexpr std::size_t kBlockTaps = 256;
@@ -86,19 +117,9 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
         const double whole = std::trunc(a);
         const double fraction = a - whole;
         const double firstOffset = static_cast<double>(lo) - whole;
-        if (fraction != cache.fraction || b != cache.width || firstOffset != cache.firstOffset ||
-            count != cache.count) {
-            sinc::kernelWeights(static_cast<double>(lo), a, step, count, cache.weights);
-            double sum = 0.0;
-            for (std::size_t k = 0; k < count; ++k) sum += cache.weights[k];
-            cache.fraction = fraction;
-            cache.width = b;
-            cache.firstOffset = firstOffset;
-            cache.count = count;
-            cache.denominator = sum;
-        }
-        denominator = cache.denominator;
-        numerator = weightedSum(cache.weights, lo, firstIn, lastIn, load);
+        const CachedWeights& set = cachedWeights(a, step, fraction, b, firstOffset, lo, count);
+        denominator = set.denominator;
+        numerator = weightedSum(set.weights, lo, firstIn, lastIn, load);
     } else {
         double block[kBlockTaps];
         for (std::int64_t first = lo; first <= hi; first += static_cast<std::int64_t>(kBlockTaps)) {
