@@ -1,6 +1,8 @@
 // The outer layer of a codec text: copy references to text produced earlier.
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "pitch/codec_stream.h"
 #include "pitch/pitch_bend.h"
@@ -64,27 +66,47 @@ std::optional<std::wstring> packCopies(std::wstring_view input) {
     const std::wstring_view text = untilTerminator(input);
     if (text.empty()) return std::nullopt;
     const std::size_t n = text.size();
+    // Only a distance whose first four characters match can give a reference,
+    // so the candidates are the earlier starts of the same four characters,
+    // found through chains of a small hash, nearest first.
+    constexpr std::size_t kHashSize = 1 << 14;
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    const auto hashAt = [&](std::size_t q) {
+        std::uint32_t h = 0;
+        for (std::size_t j = 0; j < kMinLength; ++j) h = h * 0x9E3779B1u + static_cast<std::uint32_t>(text[q + j]);
+        return static_cast<std::size_t>(h >> 18);
+    };
+    std::vector<std::size_t> head(kHashSize, kNone);
+    std::vector<std::size_t> previous(n, kNone);
+    std::size_t inserted = 0;  // starts below this are in the chains
     // For every distance, the end of the stretch from the last search on in
-    // which text[k] == text[k - distance]; it only moves forward, so all
-    // searches together cost 128 passes over the text.
+    // which text[k] == text[k - distance]; it only moves forward.
     std::array<std::size_t, kMaxDistance + 1> matchEnd{};
     std::wstring out;
     out.reserve(n);
     std::size_t p = 0;
     while (p < n) {
+        while (inserted < p && inserted + kMinLength <= n) {
+            const std::size_t h = hashAt(inserted);
+            previous[inserted] = head[h];
+            head[h] = inserted;
+            ++inserted;
+        }
         std::size_t bestLength = 0;
         std::size_t bestDistance = 0;
-        const std::size_t farthest = std::min(kMaxDistance, p);
-        for (std::size_t d = 1; d <= farthest; ++d) {
-            std::size_t& end = matchEnd[d];
-            if (end < p) {
-                end = p;
-                while (end < n && text[end] == text[end - d]) ++end;
-            }
-            const std::size_t length = end - p;
-            if (length > bestLength) {  // equal lengths keep the nearer distance
-                bestLength = length;
-                bestDistance = d;
+        if (p + kMinLength <= n) {
+            for (std::size_t q = head[hashAt(p)]; q != kNone && p - q <= kMaxDistance; q = previous[q]) {
+                const std::size_t d = p - q;
+                std::size_t& end = matchEnd[d];
+                if (end < p) {
+                    end = p;
+                    while (end < n && text[end] == text[end - d]) ++end;
+                }
+                const std::size_t length = end - p;
+                if (length > bestLength) {  // equal lengths keep the nearer distance
+                    bestLength = length;
+                    bestDistance = d;
+                }
             }
         }
         if (bestLength < kMinLength) {

@@ -31,32 +31,58 @@ public:
 
     // Bit i of the stream (0 or 1), or -1 when i lies beyond its end.
     int at(std::size_t i) {
-        while (!ended_ && bits_.size() <= i + kEndMarkBits) pull();
-        if (ended_ && i >= end_) return -1;
-        return bits_[i];
+        if (i + kEndMarkBits >= bitCount()) {
+            while (!ended_ && bitCount() <= i + kEndMarkBits) pull();
+            if (ended_ && i >= end_) return -1;
+        }
+        return (digits_[i / 6] >> (5 - i % 6)) & 1;
+    }
+
+    // The 32 bits from position i on as a number, first bit highest; bits
+    // beyond the stream read as 0. `available` receives how many of them lie
+    // inside the stream.
+    std::uint32_t window(std::size_t i, int& available) {
+        constexpr std::size_t kWidth = 32;
+        while (!ended_ && bitCount() <= i + kWidth + kEndMarkBits) pull();
+        const std::size_t limit = ended_ ? end_ : bitCount();
+        available = limit > i ? static_cast<int>(std::min(kWidth, limit - i)) : 0;
+        std::uint64_t bits = 0;
+        int have = 0;
+        std::size_t digit = i / 6;
+        int skip = static_cast<int>(i % 6);
+        while (have < static_cast<int>(kWidth) + 6 && digit < digits_.size()) {
+            bits = (bits << (6 - skip)) | (digits_[digit] & ((1u << (6 - skip)) - 1));
+            have += 6 - skip;
+            skip = 0;
+            ++digit;
+        }
+        bits = have >= 32 ? bits >> (have - 32) : bits << (32 - have);
+        if (available < 32) bits &= ~((std::uint64_t{1} << (32 - available)) - 1);
+        return static_cast<std::uint32_t>(bits);
     }
 
 private:
+    std::size_t bitCount() const { return 6 * digits_.size(); }
+
     void pull() {
         wchar_t c = 0;
         if (!source_.next(c)) {
             ended_ = true;
-            const std::size_t n = bits_.size();
+            const std::size_t n = bitCount();
             if (n < 3) {
                 end_ = 0;
             } else {
-                const std::size_t mark = static_cast<std::size_t>(4 * bits_[n - 3] + 2 * bits_[n - 2] + bits_[n - 1]);
+                const std::size_t mark = static_cast<std::size_t>(digits_.back() & 7);
                 end_ = n >= mark + 3 ? n - mark - 3 : 0;
             }
             return;
         }
         const int digit = pitchDigitValue(c);
-        const int value = digit < 0 ? 63 : digit;
-        for (int b = 5; b >= 0; --b) bits_.push_back(static_cast<std::uint8_t>((value >> b) & 1));
+        digits_.push_back(static_cast<std::uint8_t>(digit < 0 ? 63 : digit));
     }
 
     CharSource& source_;
-    std::vector<std::uint8_t> bits_;
+    std::vector<std::uint8_t> digits_;  // six bits each
     bool ended_ = false;
     std::size_t end_ = 0;
 };
@@ -115,37 +141,39 @@ std::vector<std::int16_t> decodeHffValues(CharSource& source, int order) {
     }
     assignCanonicalCodes(table);
 
-    // Table order is by length, so the first entry that matches is the one of
-    // the shortest matching length and, within it, the earliest.
-    std::array<std::unordered_map<std::uint32_t, std::int16_t>, kMaxCodeLength + 1> byLength;
-    std::vector<int> lengths;
-    for (const TableEntry& entry : table) {
-        if (byLength[static_cast<std::size_t>(entry.length)].emplace(entry.code, entry.symbol).second &&
-            (lengths.empty() || lengths.back() != entry.length)) {
-            lengths.push_back(entry.length);
+    // Within one length the codes are consecutive counter values, so the
+    // earliest entry of a length with a given code is found by arithmetic.
+    // Table order is by length, so the first matching entry is the earliest one
+    // of the shortest length that matches.
+    struct LengthGroup {
+        int length = 0;
+        std::size_t first = 0;  // index of its first entry
+        std::size_t count = 0;
+        std::uint32_t base = 0;  // code of its first entry
+    };
+    std::vector<LengthGroup> groups;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (groups.empty() || groups.back().length != table[i].length) {
+            groups.push_back(LengthGroup{table[i].length, i, 0, table[i].code});
         }
+        ++groups.back().count;
     }
     Integrator integrator(values, order);
     while (!integrator.full() && bits.at(position) >= 0) {
         // A code of no bits would match forever without reading anything.
         if (!table.empty() && table.front().length == 0) break;
         std::optional<std::int16_t> symbol;
-        std::uint32_t code = 0;
+        int available = 0;
+        const std::uint32_t next = bits.window(position, available);
         int read = 0;
-        for (const int wanted : lengths) {
-            bool complete = true;
-            for (; read < wanted; ++read) {
-                const int bit = bits.at(position + static_cast<std::size_t>(read));
-                if (bit < 0) {
-                    complete = false;
-                    break;
-                }
-                code = (code << 1) | static_cast<std::uint32_t>(bit);
-            }
-            if (!complete) break;
-            const auto& codes = byLength[static_cast<std::size_t>(wanted)];
-            if (const auto found = codes.find(code); found != codes.end()) {
-                symbol = found->second;
+        for (const LengthGroup& group : groups) {
+            if (group.length > available) break;  // the payload ends inside the code
+            const std::uint32_t code = next >> (32 - group.length);
+            const std::uint32_t mask = (std::uint32_t{1} << group.length) - 1;
+            const std::size_t index = (code - group.base) & mask;
+            if (index < group.count) {
+                symbol = table[group.first + index].symbol;
+                read = group.length;
                 break;
             }
         }
