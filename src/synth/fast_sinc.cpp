@@ -65,6 +65,20 @@ inline double frameAt(const Frames& f, std::int64_t k) {
     return k >= 0 && k < f.count ? load<T>(f.base + static_cast<std::size_t>(k) * f.frameBytes) : f.pad;
 }
 
+// floor and ceil for |x| < 2^62 by a truncating conversion, without a
+// library call.
+inline double floorSmall(double x) {
+    const double t = static_cast<double>(static_cast<long long>(x));
+    return t > x ? t - 1.0 : t;
+}
+inline double ceilSmall(double x) {
+    const double t = static_cast<double>(static_cast<long long>(x));
+    return t < x ? t + 1.0 : t;
+}
+
+// Positions beyond this are far outside any sample and read the stored zero.
+constexpr double kPositionLimit = 1e15;
+
 // The most taps whose weights a shared-fraction run keeps (width up to 255).
 constexpr int kMaxSharedTaps = 1024;
 
@@ -95,11 +109,12 @@ inline double tapWeights(double a, double loD, int count, const SincWidth& w, do
 template <SampleType T>
 double readTyped(const Frames& f, double a, const SincWidth& w) {
     const double b = w.width;
-    const double loD = std::ceil(a - 2.0 * b);
-    const double hiD = std::floor(a + 2.0 * b);
-    // A support wholly outside the stored frames (or a position that is not
-    // a number) reads the stored zero.
-    if (!(hiD >= 0.0) || loD > static_cast<double>(f.count - 1)) return f.pad;
+    // A position that is not a number or lies far away reads the stored zero.
+    if (!(std::fabs(a) < kPositionLimit)) return f.pad;
+    const double loD = ceilSmall(a - 2.0 * b);
+    const double hiD = floorSmall(a + 2.0 * b);
+    // So does a support wholly outside the stored frames.
+    if (hiD < 0.0 || loD > static_cast<double>(f.count - 1)) return f.pad;
     const std::int64_t lo = static_cast<std::int64_t>(loD);
     const int count = static_cast<int>(hiD - loD) + 1;
     const double x0 = (loD - a) * w.inverse;
@@ -130,16 +145,16 @@ double readTyped(const Frames& f, double a, const SincWidth& w) {
 template <SampleType T>
 void readRunTyped(const Frames& f, double start, double step, const SincWidth& w, std::span<double> out) {
     const double b = w.width;
-    const bool shared = step == std::floor(step) && std::fabs(step) <= 1048576.0 && std::isfinite(start) &&
-                        std::fabs(start) < 1e15 && 4.0 * b + 1.0 < kMaxSharedTaps;
+    const bool shared = std::fabs(step) <= 1048576.0 && step == floorSmall(step) && std::fabs(start) < kPositionLimit &&
+                        4.0 * b + 1.0 < kMaxSharedTaps;
     if (!shared) {
         for (std::size_t i = 0; i < out.size(); ++i) out[i] = readTyped<T>(f, start + static_cast<double>(i) * step, w);
         return;
     }
     // Every read has the fraction of `start`: one set of weights, moved along
     // by whole frames.
-    const double loD = std::ceil(start - 2.0 * b);
-    const double hiD = std::floor(start + 2.0 * b);
+    const double loD = ceilSmall(start - 2.0 * b);
+    const double hiD = floorSmall(start + 2.0 * b);
     const int count = static_cast<int>(hiD - loD) + 1;
     std::array<double, kMaxSharedTaps> weights;
     const double sum = tapWeights(start, loD, count, w, weights.data());
@@ -175,11 +190,14 @@ void sinCosPi(double x, double& sine, double& cosine) {
         cosine = 1.0;
         return;
     }
-    const double n = std::nearbyint(2.0 * x);
-    const double r = x - 0.5 * n;
+    // Nearest quarter turn by a truncating conversion (cheaper than a
+    // rounding call); the rest is within a quarter of pi of it.
+    const double twice = 2.0 * x;
+    const long long n = static_cast<long long>(twice >= 0.0 ? twice + 0.5 : twice - 0.5);
+    const double r = x - 0.5 * static_cast<double>(n);
     double s, c;
     sinCosSmall(std::numbers::pi * r, s, c);
-    const long long quadrant = static_cast<long long>(std::fmod(n, 4.0)) & 3;
+    const long long quadrant = n & 3;
     switch (quadrant) {
         case 0: sine = s; cosine = c; break;
         case 1: sine = c; cosine = -s; break;
