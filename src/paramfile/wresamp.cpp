@@ -8,7 +8,7 @@
 #include "audio/wave_writer.h"
 #include "entry/number_text.h"
 #include "entry/render_settings.h"
-#include "entry/render_stage.h"
+#include "entry/render_stage.h"  // applyOutputSettings
 #include "paramfile/parameter_job.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -135,13 +135,32 @@ void scaleToInt16(std::span<const double> samples, double gain, std::span<std::i
 }
 
 void applyVolumeEnvelopeInt16(std::span<std::int16_t> samples, const RenderJob& job, std::int32_t sampleRate) {
-    if (!job.volumeEnvelope) return;
-    // The envelope itself is the render stage's; here it works on a copy in
-    // doubles and the results are truncated back into 16 bits.
-    std::vector<double> values(samples.begin(), samples.end());
-    applyVolumeEnvelope(values, job, sampleRate);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        samples[i] = static_cast<std::int16_t>(truncateToInt32(std::clamp(values[i], -32768.0, 32767.0)));
+    if (!job.volumeEnvelope || job.volumeEnvelope->empty() || sampleRate <= 0) return;
+    const std::vector<float>& list = *job.volumeEnvelope;
+    // Whole pairs only: an unpaired last element is ignored.
+    const std::int64_t declared = truncateToInt32(list[0]);
+    const std::int64_t pairs = std::max<std::int64_t>(0, std::min<std::int64_t>(declared, list.size() - 1) / 2);
+    // The previous breakpoint (f, g) and the current one (d, e): first the
+    // silent lead-in from (0, 0) to (fileOffset, 0).
+    double f = 0.0, g = 0.0;
+    double d = job.fileOffset, e = 0.0;
+    std::int64_t nextPair = 0;
+    for (std::size_t j = 0; j < samples.size(); ++j) {
+        const double t = static_cast<double>(j) * 1000.0 / sampleRate;
+        while (t > d && nextPair < pairs) {
+            f = d;
+            g = e;
+            d = f + list[static_cast<std::size_t>(1 + 2 * nextPair)];
+            e = list[static_cast<std::size_t>(2 + 2 * nextPair)];
+            ++nextPair;
+        }
+        double level = 0.0;
+        if (d > f) {
+            const double lambda = (t - f) / (d - f);
+            level = (1.0 - lambda) * g + lambda * e;
+        }
+        const double shaped = std::clamp(level * 0.01 * samples[j], -32768.0, 32767.0);
+        samples[j] = static_cast<std::int16_t>(truncateToInt32(shaped));
     }
 }
 
