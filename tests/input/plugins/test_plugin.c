@@ -6,8 +6,10 @@
  * Every call is noted in the file named by the environment variable
  * KESTRAND_PLUGIN_LOG, together with the working folder at the time.
  * The argument decides what comes back: "null" gives a null pointer,
- * "notriff" an image that is not RIFF/WAVE, anything else a 16-bit mono
- * image at 22050 Hz with six sample bytes and a wrong RIFF size. */
+ * "notriff" an image that is not RIFF/WAVE; when a file named the argument
+ * followed by ".wav" can be read from the working folder, its contents are
+ * the image; anything else gives a 16-bit mono image at 22050 Hz with six
+ * sample bytes and a wrong RIFF size. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -31,8 +33,30 @@ static void put32(unsigned char* p, unsigned value) {
     p[3] = (unsigned char)((value >> 24) & 0xFF);
 }
 
+static void* readWholeFile(const char* argument) {
+    char name[4096];
+    if (snprintf(name, sizeof name, "%s.wav", argument) >= (int)sizeof name) return NULL;
+    FILE* file = fopen(name, "rb");
+    if (file == NULL) return NULL;
+    size_t size = 0;
+    size_t room = 65536;
+    unsigned char* image = malloc(room);
+    while (image != NULL) {
+        size += fread(image + size, 1, room - size, file);
+        if (size < room) break;
+        room *= 2;
+        unsigned char* bigger = realloc(image, room);
+        if (bigger == NULL) free(image);
+        image = bigger;
+    }
+    fclose(file);
+    return image;
+}
+
 static void* makeImage(const char* argument) {
     if (strcmp(argument, "null") == 0) return NULL;
+    void* fromFile = readWholeFile(argument);
+    if (fromFile != NULL) return fromFile;
     unsigned char* image = calloc(1, 64);
     if (image == NULL) return NULL;
     if (strcmp(argument, "notriff") == 0) {

@@ -1,0 +1,146 @@
+// Notes rendered by the program from every kind of input: each compressed,
+// downloaded or plug-in input made from a bundled WAV sample must render, and
+// lossless ones must render exactly the bytes the WAV itself renders. The
+// tests skip, with a message, when a program they need is missing.
+#include <gtest/gtest.h>
+
+#include "input/input_test_support.h"
+#include "support/test_files.h"
+
+namespace kestrand {
+namespace {
+
+using test::ScopedEnvironment;
+using test::TempDir;
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+// Renders one quiet note from the input into the output file; true when the file was written.
+bool renderNote(const std::string& input, const std::filesystem::path& output) {
+    std::filesystem::remove(output);
+    const std::string command = quoted(test::programPath().string()) + " " + quoted(input) + " " +
+                                quoted(output.string()) + " A4 100 n 0 300 50 0 100 0 '!120' AA >/dev/null 2>&1";
+    test::runCommand(command);
+    return std::filesystem::exists(output) && std::filesystem::file_size(output) > 44;
+}
+
+class InputRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy_file(test::voiceSample("a.wav"), dir / "a.wav");
+        if (!renderNote((dir / "a.wav").string(), dir / "from-wav.wav")) {
+            GTEST_SKIP() << "the program does not render a note from a WAV sample yet";
+        }
+        reference = test::readFileBytes(dir / "from-wav.wav");
+    }
+
+    // Makes a file with an outside program; skips when it is missing.
+    bool make(const std::string& program, std::vector<std::string> arguments) {
+        const auto path = test::findProgram(program);
+        if (!path) return false;
+        arguments.insert(arguments.begin(), path->string());
+        return test::runProgram(arguments);
+    }
+
+    TempDir dir;
+    std::vector<std::uint8_t> reference;
+};
+
+TEST_F(InputRender, FlacRendersTheSameBytesAsItsWav) {
+    const auto flac = test::findProgram("flac");
+    if (!flac) GTEST_SKIP() << "flac is not installed";
+    const auto input = dir / "it's $(a) `b`; c.flac";
+    ASSERT_TRUE(make("flac", {"-s", "-o", input.string(), (dir / "a.wav").string()}));
+    ScopedEnvironment variable("flacpath", flac->string());
+    ASSERT_TRUE(renderNote(input.string(), dir / "from-flac.wav"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-flac.wav"), reference);
+    EXPECT_TRUE(std::filesystem::exists(input.string() + ".frq"));
+}
+
+TEST_F(InputRender, AiffRendersTheSameBytesAsItsWav) {
+    if (!test::findProgram("sox")) GTEST_SKIP() << "sox is not installed (it makes the AIFF file)";
+    ASSERT_TRUE(make("sox", {(dir / "a.wav").string(), (dir / "a.aiff").string()}));
+    ASSERT_TRUE(renderNote((dir / "a.aiff").string(), dir / "from-aiff.wav"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-aiff.wav"), reference);
+    EXPECT_TRUE(std::filesystem::exists(dir / "a.aiff.frq"));
+}
+
+TEST_F(InputRender, LossyInputsRender) {
+    int rendered = 0;
+    if (const auto lame = test::findProgram("lame")) {
+        ASSERT_TRUE(make("lame", {"--quiet", (dir / "a.wav").string(), (dir / "a.mp3").string()}));
+        ScopedEnvironment variable("lamepath", lame->string());
+        EXPECT_TRUE(renderNote((dir / "a.mp3").string(), dir / "from-mp3.wav"));
+        ++rendered;
+    }
+    const auto oggdec = test::findProgram("oggdec");
+    if (oggdec && make("oggenc", {"-Q", "-o", (dir / "a.ogg").string(), (dir / "a.wav").string()})) {
+        const auto wrapper = test::writeScript(dir / "oggdec-stdout", "[ \"$1\" = --stdout ] || exit 2\nexec '" +
+                                                                           oggdec->string() + "' -Q -o - \"$2\"\n");
+        ScopedEnvironment variable("oggdecpath", wrapper.string());
+        EXPECT_TRUE(renderNote((dir / "a.ogg").string(), dir / "from-ogg.wav"));
+        ++rendered;
+    }
+    const auto faad = test::findProgram("faad");
+    if (faad && make("ffmpeg", {"-loglevel", "error", "-y", "-i", (dir / "a.wav").string(), "-c:a", "aac",
+                                (dir / "a.m4a").string()})) {
+        ScopedEnvironment variable("faadpath", faad->string());
+        EXPECT_TRUE(renderNote((dir / "a.m4a").string(), dir / "from-m4a.wav"));
+        ++rendered;
+    }
+    if (rendered == 0) GTEST_SKIP() << "none of lame, oggenc/oggdec, ffmpeg/faad is installed";
+}
+
+TEST_F(InputRender, UriDownloadRendersTheSameBytesAsItsWav) {
+    const auto source = dir / "song.src";
+    std::filesystem::copy_file(dir / "a.wav", source);
+    test::writeFileBytes(dir / "song.uri", {'h', 't', 't', 'p', ':', '/', '/', 'x', '/', 'a', '.', 'w', 'a', 'v'});
+    const auto downloader = test::writeScript(dir / "webget", "cat \"${1%.uri}.src\"\n");
+    ScopedEnvironment variable("webgetpath", downloader.string());
+    ASSERT_TRUE(renderNote((dir / "song.uri").string(), dir / "from-uri.wav"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-uri.wav"), reference);
+    EXPECT_TRUE(std::filesystem::exists(dir / "song.uob"));
+}
+
+class PluginRender : public InputRender {
+protected:
+    void SetUp() override {
+        InputRender::SetUp();
+        if (IsSkipped()) return;
+        const auto compiler = test::findProgram("cc");
+        if (!compiler) GTEST_SKIP() << "no C compiler (cc) to build the test plug-in module";
+        std::filesystem::create_directory(dir / "mod");
+        module = dir / "mod" / "serve.dll";
+        const auto source = std::filesystem::path(KESTRAND_SOURCE_DIR) / "tests/input/plugins/test_plugin.c";
+        ASSERT_TRUE(test::runProgram({compiler->string(), "-shared", "-fPIC", "-DWAVE_PAIR", "-o", module.string(),
+                                      source.string()}));
+        // The module serves "<argument>.wav" from its own folder.
+        std::filesystem::copy_file(dir / "a.wav", dir / "mod" / "a.wav");
+    }
+    std::filesystem::path module;
+};
+
+TEST_F(PluginRender, ModuleInputRendersAndKeepsItsListBesideTheModule) {
+    ASSERT_TRUE(renderNote(module.string() + " a", dir / "from-module.wav"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-module.wav"), reference);
+    EXPECT_TRUE(std::filesystem::exists(module.string() + "#frequenz"));
+}
+
+TEST_F(PluginRender, LoadmoduleWithAWavSampleNameReachesTheModule) {
+    ScopedEnvironment variable("loadmodule", module.string());
+    ASSERT_TRUE(renderNote("/elsewhere/a.wav", dir / "from-loadmodule.wav"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-loadmodule.wav"), reference);
+}
+
+}  // namespace
+}  // namespace kestrand
