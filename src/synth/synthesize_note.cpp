@@ -261,6 +261,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     shared.outputRate = outputRate;
     shared.analysisWindow = makeAnalysisWindow(N);
     shared.fft = makeFftTables(N);
+    shared.fastFft = makeFastFftPlan(N);
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded->bytes, info);
     shared.inputRate = info.samplesPerSec;

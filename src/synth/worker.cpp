@@ -19,6 +19,22 @@ void powerSpectrum(const std::vector<double>& data, int n, std::vector<double>& 
     power[static_cast<std::size_t>(half)] = data[static_cast<std::size_t>(half)] * data[static_cast<std::size_t>(half)];
 }
 
+void forward(std::vector<double>& data, WorkerSlot& slot) {
+    if (slot.shared->literal) {
+        realFft(data, slot.shared->fft);
+    } else {
+        fastRealFft(data, slot.shared->fastFft, slot.fftScratch);
+    }
+}
+
+void inverse(std::vector<double>& data, WorkerSlot& slot) {
+    if (slot.shared->literal) {
+        inverseRealFft(data, slot.shared->fft);
+    } else {
+        fastInverseRealFft(data, slot.shared->fastFft, slot.fftScratch);
+    }
+}
+
 inline void scaleBin(std::vector<double>& data, int n, int k, double gain) {
     data[static_cast<std::size_t>(k)] *= gain;
     if (k > 0 && k < n / 2) data[static_cast<std::size_t>(n - k)] *= gain;
@@ -42,6 +58,7 @@ void WorkerSlot::prepare(const SynthesisShared& tables) {
     for (auto* array : {&voice, &source, &breath, &extra, &frame, &noise}) array->assign(n, 0.0);
     for (auto* array : {&powerA, &powerB, &envelopeSums}) array->assign(bins, 0.0);
     fold.reserve(static_cast<int>(n / 2));
+    fftScratch.prepare(tables.fastFft);
 }
 
 void processFrame(WorkerSlot& slot) {
@@ -67,7 +84,7 @@ void processFrame(WorkerSlot& slot) {
         const double x = k >= 0 && static_cast<std::size_t>(k) < sh.directSize ? sh.directBuffer[k] : 0.0;
         slot.voice[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * x;
     }
-    realFft(slot.voice, sh.fft);
+    forward(slot.voice, slot);
 
     // Source frame: the recording around v.
     std::vector<double>& S = slot.source;
@@ -86,7 +103,7 @@ void processFrame(WorkerSlot& slot) {
         ratioB = t / o;
     }
     if (sh.reverse) std::reverse(S.begin(), S.end());
-    realFft(S, sh.fft);
+    forward(S, slot);
 
     powerSpectrum(S, n, slot.powerA);
     powerSpectrum(slot.voice, n, slot.powerB);
@@ -151,8 +168,8 @@ void processFrame(WorkerSlot& slot) {
         }
         for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
         if (sh.reverse) std::reverse(S.begin(), S.end());
-        realFft(S, sh.fft);
-        realFft(Q, sh.fft);
+        forward(S, slot);
+        forward(Q, slot);
         powerSpectrum(S, n, slot.powerA);
         powerSpectrum(Q, n, slot.powerB);
         const double J = n * w / (m * g);
@@ -174,8 +191,8 @@ void processFrame(WorkerSlot& slot) {
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (sh.literal) {
-        inverseRealFft(slot.voice, sh.fft);
-        if (breath) inverseRealFft(Q, sh.fft);
+        inverse(slot.voice, slot);
+        if (breath) inverse(Q, slot);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
             out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * slot.voice[static_cast<std::size_t>(i)]) *
@@ -188,7 +205,7 @@ void processFrame(WorkerSlot& slot) {
         } else {
             for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * slot.voice[static_cast<std::size_t>(i)];
         }
-        inverseRealFft(out, sh.fft);
+        inverse(out, slot);
         for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)] * amplitude;
     }
     slot.state.store(0);

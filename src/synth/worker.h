@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sync.h"
+#include "synth/fast_fft.h"
 #include "synth/fast_sinc.h"
 #include "synth/folded_sums.h"
 #include "synth/real_fft.h"
@@ -23,7 +24,8 @@ struct SynthesisShared {
     int frameSize = 1024;          // N
     std::int32_t outputRate = 44100;
     std::vector<double> analysisWindow;  // sin(pi n / N)
-    FftTables fft;
+    FftTables fft;        // reference transform (literal evaluation)
+    FastFftPlan fastFft;  // the transform of the fast evaluation
     std::vector<double> tiltTable;  // breath tilt per bin (only with breath)
     MixGains gains;
     SampleView sample;              // the recording, first channel
@@ -65,6 +67,7 @@ struct WorkerSlot {
     // Work arrays, sized once.
     std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
     FoldScratch fold;
+    FastFftScratch fftScratch;
 
     // Sizes the work arrays for the shared frame size.
     void prepare(const SynthesisShared& tables);

@@ -54,6 +54,7 @@ void build(Fixture& f, std::uint32_t inputRate, double gender, double breathines
     sh.outputRate = 44100;
     sh.analysisWindow = makeAnalysisWindow(N);
     sh.fft = makeFftTables(N);
+    sh.fastFft = makeFastFftPlan(N);
     sh.gains = makeMixGains(N, breathiness, false);
     sh.sample = makeSampleView(f.bytes, f.info);
     sh.inputRate = inputRate;

@@ -1,0 +1,39 @@
+// A faster real FFT for the synthesis workers, with the same packed layout,
+// sign convention and scale as realFft / inverseRealFft: n real values go
+// through one complex transform of n / 2 points (even samples as real parts,
+// odd samples as imaginary parts) and a split into the real spectrum.
+#pragma once
+
+#include <span>
+#include <vector>
+
+namespace kestrand {
+
+struct FastFftPlan {
+    int n = 0;                         // real length, a power of two >= 4
+    int m = 0;                         // n / 2 complex points
+    std::vector<int> bitReverse;       // m entries
+    std::vector<double> stageCos;      // per stage h = 1, 2, 4 ...: cos(pi k / h), k < h
+    std::vector<double> stageSin;      // sin(pi k / h)
+    std::vector<double> stageSinForward;  // -sin(pi k / h)
+    std::vector<double> splitCos;      // cos(2 pi k / n), k <= m
+    std::vector<double> splitSin;      // sin(2 pi k / n)
+};
+
+FastFftPlan makeFastFftPlan(int n);
+
+// Work space of one thread: 2 x m doubles.
+struct FastFftScratch {
+    std::vector<double> re, im;
+    void prepare(const FastFftPlan& plan) {
+        re.assign(static_cast<std::size_t>(plan.m), 0.0);
+        im.assign(static_cast<std::size_t>(plan.m), 0.0);
+    }
+};
+
+// In-place forward transform of plan.n values into the packed spectrum.
+void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
+// In-place inverse of the packed spectrum, scaled by n / 2.
+void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
+
+}  // namespace kestrand
