@@ -1,0 +1,63 @@
+// Synthesis of whole notes from the bundled voice "a.wav" (its frequency list
+// is made once, before timing): the lengths and formats a host asks for most.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "entry/render_job.h"
+#include "entry/render_settings.h"
+#include "synth/synthesize_note.h"
+
+namespace {
+
+// A scratch copy of the voice, so its list file is written beside the copy.
+const std::wstring& voicePath() {
+    static const std::wstring path = [] {
+        const auto folder = std::filesystem::temp_directory_path() / "kestrand_bench_voice";
+        std::filesystem::create_directories(folder);
+        const auto target = folder / "a.wav";
+        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() / "voice" / "a.wav", target,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(target, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+        return target.wstring();
+    }();
+    return path;
+}
+
+void setRate(int rate) {
+    kestrand::RenderSettings& s = kestrand::renderSettings();
+    s.outputSampleRate = rate;
+    s.frameSize = rate >= 64000 ? 2048 : rate >= 32000 ? 1024 : rate >= 16000 ? 512 : 256;
+    s.hopSize = s.frameSize / 4;
+}
+
+// args: note length ms, output rate, noFormant
+void renderNote(benchmark::State& state) {
+    setRate(static_cast<int>(state.range(1)));
+    kestrand::RenderJob job;
+    job.voiceFile = voicePath();
+    job.outFile = L"-";  // quiet
+    job.tone = 261.63f;
+    job.lengthRequire = static_cast<float>(state.range(0));
+    job.noFormant = static_cast<std::uint8_t>(state.range(2));
+    std::int32_t count = 0;
+    benchmark::DoNotOptimize(kestrand::synthesizeNote(job, count, 0));  // writes the list file
+    for (auto _ : state) {
+        auto note = kestrand::synthesizeNote(job, count, 0);
+        benchmark::DoNotOptimize(note);
+    }
+    setRate(44100);
+}
+
+}  // namespace
+
+BENCHMARK(renderNote)
+    ->Args({550, 44100, 0})
+    ->Args({1000, 44100, 0})
+    ->Args({1000, 44100, 1})
+    ->Args({1000, 96000, 0})
+    ->Args({5000, 44100, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
