@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -14,7 +15,6 @@
 #include <span>
 #include <string>
 #include <thread>
-#include <cstring>
 #include <vector>
 
 #include "synth/fractional_readers.h"
