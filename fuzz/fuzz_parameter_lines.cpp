@@ -1,0 +1,51 @@
+// libFuzzer target: parameter lines of any content, and any value for every
+// key with a value form of its own, must build a consistent job without
+// reading outside a buffer.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "paramfile/parameter_job.h"
+#include "pitch/pitch_curve.h"
+#include "platform/text.h"
+
+namespace {
+
+// Keys whose values are more than a number or a copied text.
+constexpr std::wstring_view kKeys[] = {L"pitchbend", L"intensity", L"envelope", L"tone",    L"flags",
+                                       L"samples",   L"velocity",  L"voicefile", L"overlap", L"x"};
+
+void checkJob(const kestrand::RenderJob& job) {
+    for (const auto* curve : {&job.pitchBend, &job.intensity}) {
+        if (*curve && (*curve)->values.size() > kestrand::kMaxPitchCurveValues) __builtin_trap();
+    }
+    if (job.volumeEnvelope) {
+        const auto& list = *job.volumeEnvelope;
+        // Element 0 counts the values behind it.
+        if (list.empty() || static_cast<std::size_t>(list[0]) != list.size() - 1) __builtin_trap();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto job = kestrand::newRenderJob();
+    if (size > 0) {
+        std::FILE* stream = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+        if (stream == nullptr) return 0;
+        if (kestrand::readParameterLines(job.get(), stream) != job.get()) __builtin_trap();
+        std::fclose(stream);
+        checkJob(*job);
+
+        // The first byte picks a key, the rest is its value.
+        const std::wstring_view key = kKeys[data[0] % std::size(kKeys)];
+        const std::wstring value =
+            kestrand::widen(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+        const int known = kestrand::setJobParameter(*job, key, value);
+        if (known != (key == L"x" ? 0 : 1)) __builtin_trap();
+        checkJob(*job);
+    }
+    kestrand::freeRenderJob(std::move(job));
+    return 0;
+}
