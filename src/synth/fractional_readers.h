@@ -18,7 +18,13 @@ double envelopeKernel(double x);
 
 // position in frames, width >= 1 (zero crossings `width` frames apart),
 // stride = channel count. Results in sixteen-bit scale (the F64 readers
-// return the stored scale). A width so small that no tap lies in range gives 0.
+// return the stored scale). Taps before frame 0 or behind the last element
+// that lies wholly in `bytes` weigh in the denominator only; a support
+// entirely outside reads as stored zero (U8: -32640). A width so small that no
+// tap lies in range, a zero denominator, a non-finite position or width, a
+// width <= 0 or a stride < 1 give 0. Reads never allocate; each thread keeps
+// the weights of its last two (fraction, width) pairs, so reads at a repeated
+// fraction skip the kernel evaluation with bit-identical results.
 double readFractionalU8(double position, std::span<const std::uint8_t> bytes, double width, int stride);
 double readFractionalS16(double position, std::span<const std::uint8_t> bytes, double width, int stride);
 double readFractionalS24(double position, std::span<const std::uint8_t> bytes, double width, int stride);
