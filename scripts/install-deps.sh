@@ -3,7 +3,7 @@
 # but only those that are missing. Run as root (or with sudo available).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev sox clang libclang-rt-dev flac)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev sox libsox-fmt-all clang libclang-rt-dev flac lame vorbis-tools faad ffmpeg)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwctype>
 #include <memory>
 #include <new>
 #include <thread>
 
-#include "audio/aiff_reader.h"
-#include "audio/wave_reader.h"
 #include "entry/number_text.h"
 #include "entry/render_settings.h"
 #include "entry/render_stage.h"
 #include "freq/list_generation.h"
-#include "input/loaders.h"
+#include "input/load_input.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
 #include "synth/fast_sinc.h"
@@ -27,35 +24,6 @@
 namespace kestrand {
 
 namespace {
-
-// The text from its last "." compared with an extension, ignoring case; a
-// text without "." matches nothing.
-bool extensionIs(const std::wstring& text, std::wstring_view extension) {
-    const std::size_t dot = text.rfind(L'.');
-    if (dot == std::wstring::npos || text.size() - dot != extension.size()) return false;
-    for (std::size_t i = 0; i < extension.size(); ++i) {
-        if (std::towlower(text[dot + i]) != std::towlower(extension[i])) return false;
-    }
-    return true;
-}
-
-// ".exe " or ".exe" followed by a double quote and a blank, as written.
-bool namesProgram(const std::wstring& text, std::wstring_view extension) {
-    const std::wstring plain = std::wstring(extension) + L" ";
-    const std::wstring quoted = std::wstring(extension) + L"\" ";
-    return text.find(plain) != std::wstring::npos || text.find(quoted) != std::wstring::npos;
-}
-
-// Picks the loader by the input text; the first match wins.
-std::optional<LoadedSample> loadInput(const std::wstring& text, std::int32_t frameSize) {
-    const std::int32_t tail = 4 * frameSize;
-    if (extensionIs(text, L".wav")) return readWaveBytes(text, tail);
-    if (extensionIs(text, L".aif") || extensionIs(text, L".aiff")) return readAiffBytes(text, tail);
-    if (namesProgram(text, L".exe")) return loadCommandOutput(text, tail);
-    if (namesProgram(text, L".dll")) return loadFromPlugin(text, tail);
-    if (extensionIs(text, L".uri")) return loadUriInput(text, tail);
-    return loadByExtension(text, tail);
-}
 
 double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
 
@@ -172,7 +140,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     }
 
     // 2. Loading.
-    std::optional<LoadedSample> loaded = loadInput(*job.voiceFile, N);
+    std::optional<LoadedSample> loaded = loadInput(*job.voiceFile, 4 * N);
     if (!loaded) {
         writeErr("Datei hat nicht gefunden.\n");
         return std::nullopt;
