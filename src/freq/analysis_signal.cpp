@@ -80,24 +80,6 @@ int bytesPerSample(AnalysisSampleKind kind) {
     return 1;
 }
 
-double scaleKernelSum(AnalysisSampleKind kind, double sum) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return 256.0 * sum - 32640.0;
-        case AnalysisSampleKind::Signed16:
-            return sum;
-        case AnalysisSampleKind::Signed24:
-            return sum / 256.0;
-        case AnalysisSampleKind::Signed32:
-            return sum / 65536.0;
-        case AnalysisSampleKind::Float32:
-            return sum * 32768.0;
-        case AnalysisSampleKind::Float64:
-            return sum;
-    }
-    return 0.0;
-}
-
 double amplitudeSample(AnalysisSampleKind kind, double stored) {
     switch (kind) {
         case AnalysisSampleKind::Unsigned8:
@@ -155,6 +137,83 @@ void buildReaderKernel(double origin, double width, ReaderKernel& kernel) {
     kernel.firstTap = static_cast<std::int64_t>(lo);
     kernel.denominator = denominator;
     kernel.usable = true;
+}
+
+namespace {
+
+using Quad = double __attribute__((vector_size(32)));
+
+// Four reads per step, each lane summing its taps in tap order and dividing
+// by the kernel's sum as one read alone does.
+template <AnalysisSampleKind Kind>
+[[gnu::always_inline]] inline void readRun(const double* v, const double* w, std::size_t taps, double denominator,
+                                           int count, double* out) {
+    const Quad divisor = {denominator, denominator, denominator, denominator};
+    int m = 0;
+    for (; m + 4 <= count; m += 4) {
+        Quad sum = {0.0, 0.0, 0.0, 0.0};
+        for (std::size_t t = 0; t < taps; ++t) {
+            Quad values;
+            std::memcpy(&values, v + m + t, sizeof values);
+            sum += Quad{w[t], w[t], w[t], w[t]} * values;
+        }
+        sum /= divisor;
+        for (int k = 0; k < 4; ++k) out[m + k] = scaleKernelSum(Kind, sum[k]);
+    }
+    for (; m < count; ++m) {
+        double sum = 0.0;
+        for (std::size_t t = 0; t < taps; ++t) sum += w[t] * v[m + t];
+        out[m] = scaleKernelSum(Kind, sum / denominator);
+    }
+}
+
+[[gnu::always_inline]] inline void readRunOfKind(AnalysisSampleKind kind, const double* v, const double* w,
+                                                 std::size_t taps, double denominator, int count, double* out) {
+    switch (kind) {
+        case AnalysisSampleKind::Unsigned8:
+            return readRun<AnalysisSampleKind::Unsigned8>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed16:
+            return readRun<AnalysisSampleKind::Signed16>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed24:
+            return readRun<AnalysisSampleKind::Signed24>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed32:
+            return readRun<AnalysisSampleKind::Signed32>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Float32:
+            return readRun<AnalysisSampleKind::Float32>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Float64:
+            return readRun<AnalysisSampleKind::Float64>(v, w, taps, denominator, count, out);
+    }
+}
+
+void readRunGeneric(AnalysisSampleKind kind, const double* v, const double* w, std::size_t taps, double denominator,
+                    int count, double* out) {
+    readRunOfKind(kind, v, w, taps, denominator, count, out);
+}
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define KESTRAND_WIDE_VECTORS 1
+__attribute__((target("avx2"))) void readRunWide(AnalysisSampleKind kind, const double* v, const double* w,
+                                                 std::size_t taps, double denominator, int count, double* out) {
+    readRunOfKind(kind, v, w, taps, denominator, count, out);
+}
+#endif
+
+}  // namespace
+
+void readRunThroughKernel(const StoredChannel& channel, const ReaderKernel& kernel, int count, double* out) {
+    if (!kernel.usable) {
+        std::fill(out, out + count, 0.0);
+        return;
+    }
+    const double* v = channel.pointer(kernel.firstTap);
+#ifdef KESTRAND_WIDE_VECTORS
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide) {
+        readRunWide(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+        return;
+    }
+#endif
+    readRunGeneric(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
 }
 
 namespace {

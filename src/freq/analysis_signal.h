@@ -27,7 +27,23 @@ int bytesPerSample(AnalysisSampleKind kind);
 
 // Turns a normalised kernel sum of stored values into the reader's result
 // scale (sixteen-bit scale; doubles stay as stored).
-double scaleKernelSum(AnalysisSampleKind kind, double sum);
+inline double scaleKernelSum(AnalysisSampleKind kind, double sum) {
+    switch (kind) {
+        case AnalysisSampleKind::Unsigned8:
+            return 256.0 * sum - 32640.0;
+        case AnalysisSampleKind::Signed16:
+            return sum;
+        case AnalysisSampleKind::Signed24:
+            return sum / 256.0;
+        case AnalysisSampleKind::Signed32:
+            return sum / 65536.0;
+        case AnalysisSampleKind::Float32:
+            return sum * 32768.0;
+        case AnalysisSampleKind::Float64:
+            return sum;
+    }
+    return 0.0;
+}
 
 // Turns one stored value into sixteen-bit scale the way the amplitude of a
 // frame decodes it; doubles contribute 0.
@@ -76,6 +92,10 @@ inline double readThroughKernel(const StoredChannel& channel, const ReaderKernel
     for (std::size_t t = 0; t < count; ++t) numerator += kernel.weights[t] * v[t];
     return scaleKernelSum(channel.kind, numerator / kernel.denominator);
 }
+
+// Reads at origin + m for m = 0 .. count - 1 into out[m], each value exactly
+// as readThroughKernel gives it.
+void readRunThroughKernel(const StoredChannel& channel, const ReaderKernel& kernel, int count, double* out);
 
 // The reader's value at every whole position 0 .. frames - 1 with `width`.
 // Positions are split between `threadCount` threads.

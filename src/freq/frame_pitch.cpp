@@ -1,5 +1,7 @@
 #include "freq/frame_pitch.h"
 
+#include "freq/difference_function.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,27 +10,6 @@
 namespace kestrand {
 
 namespace {
-
-// Two lags per step, each lane summing its own terms in the written order,
-// so that every value equals the one-lag-at-a-time sum.
-using Pair = double __attribute__((vector_size(16)));
-
-Pair loadPair(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-Pair broadcast(double value) { return Pair{value, value}; }
-
-double differenceAt(const double* x, const double* w, int terms, int start, int lag) {
-    double sum = 0.0;
-    for (int i = 0; i < terms; ++i) {
-        const double d = x[start + i] - x[start + i + lag];
-        sum += d * d * w[i];
-    }
-    return sum;
-}
 
 // The first value of the reader that the frame signal takes: at whole
 // position p when p lies inside the sample, else 0.
@@ -50,12 +31,17 @@ double refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch,
     buildReaderKernel(origin, 1.0, scratch.before);
     buildReaderKernel(origin + lag, 1.0, scratch.after);
     const int terms = setup.lagLimit();
+    double* first = scratch.readsBefore.data();
+    double* second = scratch.readsAfter.data();
+    readRunThroughKernel(setup.stored, scratch.before, terms, first);
+    readRunThroughKernel(setup.stored, scratch.after, terms, second);
     const double* w = setup.evenSpanWindow.data();
-    double sum = 0.0;
     for (int m = 0; m < terms; ++m) {
-        const double d = readThroughKernel(setup.stored, scratch.before, m) - readThroughKernel(setup.stored, scratch.after, m);
-        sum += d * d * w[m];
+        const double d = first[m] - second[m];
+        first[m] = d * d * w[m];
     }
+    double sum = 0.0;
+    for (int m = 0; m < terms; ++m) sum += first[m];
     return sum;
 }
 
@@ -109,59 +95,14 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
 
 FramePitchScratch::FramePitchScratch(const FramePitchSetup& setup)
     : signal(static_cast<std::size_t>(setup.span) + 8, 0.0),
+      reversed(static_cast<std::size_t>(setup.span), 0.0),
       windowed(static_cast<std::size_t>(setup.windowLength), 0.0),
-      difference(static_cast<std::size_t>(setup.lagLimit()) + 2, 0.0) {
+      difference(static_cast<std::size_t>(setup.lagLimit()) + 2, 0.0),
+      readsBefore(static_cast<std::size_t>(setup.lagLimit()), 0.0),
+      readsAfter(static_cast<std::size_t>(setup.lagLimit()), 0.0) {
     candidates.reserve(static_cast<std::size_t>(setup.lagLimit()) / 2 + 2);
     before.weights.reserve(8);
     after.weights.reserve(8);
-}
-
-void computeDifferenceFunction(const FramePitchSetup& setup, const double* x, int lowestLag, int highestLag,
-                               double* difference) {
-    const int terms = setup.lagLimit();
-    const int origin = setup.eighth + setup.quarter;  // start of the sum for lag 0
-    const double* w = setup.evenSpanWindow.data();
-    int j = lowestLag;
-    if (j <= highestLag && (j & 1) != 0) {
-        difference[j] = differenceAt(x, w, terms, origin - (j >> 1), j);
-        ++j;
-    }
-    // Lags j and j + 1 (j even) start at the same sample; four such pairs per pass.
-    for (; j + 7 <= highestLag; j += 8) {
-        const int s = origin - (j >> 1);
-        Pair acc0 = broadcast(0.0), acc1 = broadcast(0.0), acc2 = broadcast(0.0), acc3 = broadcast(0.0);
-        const double* later = x + s + j;
-        for (int i = 0; i < terms; ++i) {
-            const Pair weight = broadcast(w[i]);
-            const Pair d0 = broadcast(x[s + i]) - loadPair(later + i);
-            const Pair d1 = broadcast(x[s - 1 + i]) - loadPair(later + i + 1);
-            const Pair d2 = broadcast(x[s - 2 + i]) - loadPair(later + i + 2);
-            const Pair d3 = broadcast(x[s - 3 + i]) - loadPair(later + i + 3);
-            acc0 += d0 * d0 * weight;
-            acc1 += d1 * d1 * weight;
-            acc2 += d2 * d2 * weight;
-            acc3 += d3 * d3 * weight;
-        }
-        difference[j] = acc0[0];
-        difference[j + 1] = acc0[1];
-        difference[j + 2] = acc1[0];
-        difference[j + 3] = acc1[1];
-        difference[j + 4] = acc2[0];
-        difference[j + 5] = acc2[1];
-        difference[j + 6] = acc3[0];
-        difference[j + 7] = acc3[1];
-    }
-    for (; j + 1 <= highestLag; j += 2) {
-        const int s = origin - (j >> 1);
-        Pair acc = broadcast(0.0);
-        for (int i = 0; i < terms; ++i) {
-            const Pair d = broadcast(x[s + i]) - loadPair(x + s + i + j);
-            acc += d * d * broadcast(w[i]);
-        }
-        difference[j] = acc[0];
-        difference[j + 1] = acc[1];
-    }
-    if (j <= highestLag) difference[j] = differenceAt(x, w, terms, origin - (j >> 1), j);
 }
 
 double refineLag(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lag) {
@@ -206,8 +147,17 @@ double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scrat
     const double* frameWindow = setup.windows.frameWindow.data();
     for (int i = 0; i < setup.windowLength; ++i) y[i] = x[setup.quarter + i] * frameWindow[i];
 
+    double* reversed = scratch.reversed.data();
+    for (int i = 0; i < setup.span; ++i) reversed[i] = x[setup.span - 1 - i];
+    DifferenceInput input;
+    input.signal = x;
+    input.reversed = reversed;
+    input.span = setup.span;
+    input.weights = setup.evenSpanWindow.data();
+    input.terms = setup.lagLimit();
+    input.origin = setup.eighth + setup.quarter;
     double* d = scratch.difference.data();
-    computeDifferenceFunction(setup, x, lowestLag, highestLag, d);
+    computeDifferenceFunction(input, lowestLag, highestLag, d);
 
     auto& candidates = scratch.candidates;
     candidates.clear();

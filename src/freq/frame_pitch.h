@@ -55,9 +55,12 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
 struct FramePitchScratch {
     explicit FramePitchScratch(const FramePitchSetup& setup);
     std::vector<double> signal;      // x: span entries
+    std::vector<double> reversed;    // x backwards
     std::vector<double> windowed;    // y: N entries
     std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1
     std::vector<int> candidates;
+    std::vector<double> readsBefore;  // one refinement step's reads, 3N/4 each
+    std::vector<double> readsAfter;
     ReaderKernel before;
     ReaderKernel after;
 };
@@ -68,11 +71,6 @@ struct FramePitchScratch {
 // frames with few enough candidates; mode 2 any frame with a candidate.
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                           int lowestLag, int highestLag, int mode);
-
-// The squared-difference value of lags lowest .. highest of a frame signal x
-// (span entries), written to difference[lag]. Exposed for testing.
-void computeDifferenceFunction(const FramePitchSetup& setup, const double* signal, int lowestLag, int highestLag,
-                               double* difference);
 
 // The refinement of an integer lag u of the frame at `position`: the
 // fractional lag (u itself when the search strays more than 1 from it).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/wave_reader.h"
+#include "freq/difference_function.h"
 #include "freq/frame_pitch.h"
 #include "freq/pitch_oracle.h"
 #include "support/test_files.h"
@@ -106,9 +107,19 @@ TEST(FramePitchOracle, DifferenceFunctionEqualsTheLiteralSumForEveryRangeShape) 
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i) * 1000.0 + std::cos(0.011 * i * i);
     // Odd and even starts and ends, single lags and ranges shorter than one block of eight.
     for (const auto& [lo, hi] : {std::pair{49, 768}, std::pair{50, 767}, std::pair{0, 3}, std::pair{7, 7},
-                                 std::pair{100, 108}, std::pair{761, 768}}) {
+                                 std::pair{100, 108}, std::pair{761, 768},
+                                 std::pair{48, 64}, std::pair{49, 65}, std::pair{50, 81}, std::pair{51, 66}}) {
+        std::vector<double> reversed(static_cast<std::size_t>(setup->span));
+        for (int i = 0; i < setup->span; ++i) reversed[i] = x[setup->span - 1 - i];
+        DifferenceInput input;
+        input.signal = x.data();
+        input.reversed = reversed.data();
+        input.span = setup->span;
+        input.weights = setup->evenSpanWindow.data();
+        input.terms = setup->lagLimit();
+        input.origin = setup->eighth + setup->quarter;
         std::vector<double> d(770, -1.0);
-        computeDifferenceFunction(*setup, x.data(), lo, hi, d.data());
+        computeDifferenceFunction(input, lo, hi, d.data());
         for (int j = lo; j <= hi; ++j) EXPECT_EQ(d[j], literalDifference(*setup, x, j)) << "lag " << j;
         if (lo > 0) {
             EXPECT_EQ(d[lo - 1], -1.0);
