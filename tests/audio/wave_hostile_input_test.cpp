@@ -38,7 +38,8 @@ TEST(WaveHostileInput, TruncationAtEveryByte) {
     TempDir dir;
     for (std::size_t cut = 0; cut <= full.size(); ++cut) {
         SCOPED_TRACE(cut);
-        const auto path = putFile(dir, "cut.wav", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        const auto path = putFile(dir, "cut" + std::to_string(cut) + ".wav",
+                                  std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         testing::internal::CaptureStderr();
         const auto bytes = readWaveBytes(path, 8);
         WaveInfo info;
