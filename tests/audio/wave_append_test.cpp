@@ -12,7 +12,9 @@
 #include "audio/append_sample_codec.h"
 #include "audio/wave_append.h"
 #include "audio/wave_writer.h"
+#include "entry/render_job.h"
 #include "entry/render_settings.h"
+#include "entry/render_stage.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -381,6 +383,27 @@ TEST_F(WaveAppend, ShortNoteBuffersAndTheNullDeviceAreHandled) {
     mixIntoWaveInt16(L"nul", note, 2, 0, 0, true);
     mixIntoWaveSamples(L"nul", std::span<double>(), 0, 0, 0, true);
     EXPECT_FALSE(std::filesystem::exists("nul"));
+}
+
+TEST_F(WaveAppend, TheRenderStageAppendsCachedNotesToItsTarget) {
+    ::unsetenv("OUTPUT_SAMPLES_PER_SEC");
+    ::unsetenv("OUTPUT_BITS_PER_SAMPLE");
+    const auto cache = dir / "cache.wav";
+    const std::vector<int> cached = ramp(2000, -500, 1);
+    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 22050, 16, int16Bytes(cached)));
+    RenderJob job;
+    job.outFile = std::nullopt;
+    job.cacheFile = test::widePath(cache);
+    job.targetFile = test::widePath(dir / "song.wav");
+    job.length = 20;  // 441 samples at the cache file's rate
+    renderJob(job);
+    std::vector<int> expected(cached.begin(), cached.begin() + 441);
+    EXPECT_EQ(targetSamples(dir / "song.wav"), expected);
+    job.overlap = 2;  // 44 frames
+    renderJob(job);
+    for (std::size_t i = 0; i < 44; ++i) expected[441 - 44 + i] += cached[i];
+    expected.insert(expected.end(), cached.begin() + 44, cached.begin() + 441);
+    EXPECT_EQ(targetSamples(dir / "song.wav"), expected);
 }
 
 }  // namespace
