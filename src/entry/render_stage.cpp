@@ -179,7 +179,7 @@ void renderJob(const RenderJob& job) {
         samples->resize(static_cast<std::size_t>(count) + static_cast<std::size_t>(lead) + 1, 0.0);
         const std::int32_t noteCount = truncateToInt32(settings.outputSampleRate * job.length * 0.001);
         mixIntoWaveSamples(*job.targetFile, std::span<double>(*samples).subspan(static_cast<std::size_t>(lead)),
-                           noteCount, job.overlap, job.endPos);
+                           noteCount, job.overlap, job.endPos, quiet);
     }
 }
 
