@@ -140,7 +140,8 @@ PitchToolResult runPitchTool(const std::vector<std::wstring>& args, std::FILE* i
     if (!curve->values.empty() && (!back || back->values != curve->values)) {
         result.err = form->standard
                          ? "kestrandpitch: warning: the text keeps values only within -2048..2047.\n"
-                         : "kestrandpitch: warning: the text keeps differences only within -2048..2047.\n";
+                         : "kestrandpitch: warning: enc and cmp keep differences only within -2048..2047; "
+                           "the text does not decode back to these values.\n";
     }
     return result;
 }

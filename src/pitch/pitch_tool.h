@@ -28,8 +28,8 @@ struct PitchToolResult {
 // number must be a whole decimal number (a fraction is rounded to the nearest
 // integer, halves upward) within -32768..32767, and there may be at most
 // 32767 of them. Encoding warns on standard error when the text cannot carry
-// every value exactly (std keeps values modulo 4096, the codecs differences
-// within -2048..2047).
+// every value exactly (std keeps values modulo 4096, enc and cmp clamp
+// differences to -2048..2047; hff carries every 16-bit difference).
 PitchToolResult runPitchTool(const std::vector<std::wstring>& args, std::FILE* input);
 
 // The program's entry: runs the tool on standard input, prints its text
