@@ -38,8 +38,7 @@ void runFirstPass(const FramePitchSetup& setup, int threadCount, bool showProgre
     };
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(workers));
-    for (int t = 1; t < workers; ++t) threads.emplace_back(work, t);
-    work(0);
+    for (int t = 0; t < workers; ++t) threads.emplace_back(work, t);
     for (auto& thread : threads) thread.join();
 }
 
