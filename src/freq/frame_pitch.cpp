@@ -1,18 +1,18 @@
 #include "freq/frame_pitch.h"
 
-#include "freq/difference_function.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "freq/difference_function.h"
+
 namespace kestrand {
 
 namespace {
 
-// The first value of the reader that the frame signal takes: at whole
-// position p when p lies inside the sample, else 0.
+// The frame signal x: entry i is the low-pass reader's value at whole position
+// trunc(i - g + position) when that lies inside the sample, else 0.
 void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double* x) {
     const bool haveSmooth = !setup.smooth.empty();
     for (int i = 0; i < setup.span; ++i) {
