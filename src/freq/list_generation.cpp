@@ -1,22 +1,14 @@
 #include "freq/list_generation.h"
 
-#include "audio/aiff_reader.h"
-#include "audio/wave_reader.h"
 #include "entry/render_settings.h"
 #include "freq/list_names.h"
 #include "freq/pitch_analysis.h"
-#include "input/loaders.h"
+#include "input/load_input.h"
 #include "platform/files.h"
 
 namespace kestrand {
 
 namespace {
-
-std::wstring lowerAscii(std::wstring text) {
-    for (auto& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return text;
-}
 
 std::optional<FrequencyList> analyseLoaded(const LoadedSample& sample) {
     const AnalysisSize size = analysisSizeForRate(sample.info.samplesPerSec);
@@ -40,20 +32,19 @@ std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, 
 }
 
 int generateFrequencyList(const std::wstring& samplePath) {
-    const std::int32_t tailFrames = 4 * renderSettings().frameSize;
-    const auto dot = samplePath.rfind(L'.');
-    const std::wstring extension = dot == std::wstring::npos ? std::wstring() : lowerAscii(samplePath.substr(dot));
-    std::optional<LoadedSample> sample;
-    if (extension == L".wav")
-        sample = readWaveBytes(samplePath, tailFrames);
-    else if (extension == L".aif" || extension == L".aiff")
-        sample = readAiffBytes(samplePath, tailFrames);
-    else
-        sample = loadByExtension(samplePath, tailFrames);
+    const auto sample = loadInput(samplePath, 4 * renderSettings().frameSize);
     if (!sample) return 0;
     const auto list = analyseLoaded(*sample);
     if (!list) return 0;
-    saveFrequencyList(samplePath, *list);
+    // A decoder or module input keeps its list in the decoder's cache folder,
+    // where a render stores and finds it; a plain sample keeps it beside itself.
+    const auto names = frequencyListNamesFor(samplePath);
+    if (names && names->decoder) {
+        makeDirectory(names->cacheDirectory);
+        saveFrequencyList(names->second, *list);
+    } else {
+        saveFrequencyList(samplePath, *list);
+    }
     return 1;
 }
 
