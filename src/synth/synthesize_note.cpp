@@ -13,6 +13,8 @@
 #include "input/load_input.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
+#include "synth/decoded_sample.h"
+#include "synth/direct_waveform.h"
 #include "synth/fast_sinc.h"
 #include "synth/noise_generator.h"
 #include "synth/note_synthesis.h"
@@ -26,15 +28,6 @@ namespace kestrand {
 namespace {
 
 double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
-
-// Target frequencies and gains per pitch step.
-struct NoteCurves {
-    std::int32_t step = 256;      // output samples per pitch step
-    std::vector<double> targets;  // nP + 1 values, empty without a pitch bend
-    std::vector<double> gains;    // nI + 1 values, empty without an intensity curve
-    std::int32_t bendCount = 0;
-    std::int32_t gainCount = 0;
-};
 
 NoteCurves makeCurves(const RenderJob& job, double target, std::int32_t outputRate) {
     NoteCurves curves;
@@ -58,49 +51,6 @@ NoteCurves makeCurves(const RenderJob& job, double target, std::int32_t outputRa
     return curves;
 }
 
-// A position on the curves: step index and fraction of output sample j.
-struct CurvePoint {
-    double index;
-    double fraction;
-};
-inline CurvePoint curvePoint(std::int64_t j, std::int32_t step) {
-    const double q = static_cast<double>(j) / step;
-    const double p = std::floor(q);
-    return {p, q - p};
-}
-
-// The recorded pitch period at input frame `position`, from the frequency
-// list, with unusable entries replaced by the average.
-struct PeriodLookup {
-    const FrequencyList& list;
-    double inputRate;
-    double nyquist;
-
-    double usable(double f) const {
-        if (!(f > 21.5) || f == 55.0 || !std::isfinite(f)) f = list.freqAvg;
-        return std::clamp(f, 1.0, nyquist);
-    }
-    double operator()(double position) const {
-        const double q = position / list.frameStep;
-        std::size_t p;
-        double f;
-        if (!(q < list.listSize)) {
-            p = static_cast<std::size_t>(list.listSize);
-            f = 0.0;
-        } else if (q < 0.0) {
-            p = 0;
-            f = 0.0;
-        } else {
-            const double fl = std::floor(q);
-            p = static_cast<std::size_t>(fl);
-            f = q - fl;
-        }
-        const double f0a = usable(list.frequencies[p]);
-        const double f0b = usable(list.frequencies[std::min(p + 1, static_cast<std::size_t>(list.listSize))]);
-        return (inputRate / f0a) * (1.0 - f) + (inputRate / f0b) * f;
-    }
-};
-
 // Checks a frequency list before use; a list that could not have come from
 // an analysis (no frames, missing entries, no positive average) is refused.
 bool listIsUsable(const FrequencyList& list) {
@@ -108,11 +58,6 @@ bool listIsUsable(const FrequencyList& list) {
            list.frequencies.size() >= static_cast<std::size_t>(list.listSize) + 1 && std::isfinite(list.freqAvg) &&
            list.freqAvg > 0.0;
 }
-
-// The state the driver latches every hop for the frame handed out two hops later.
-struct Latch {
-    double position = 0, period = 0, target = 0;
-};
 
 }  // namespace
 
@@ -209,6 +154,21 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     const double ratio = inputRate / outputRate;
     const TimeMap map = makeTimeMap(region, inputRate, outputRate, outCount, job.velocity1, job.velocity2,
                                     job.reverse != 0);
+    // The frames the note reads, decoded once: the region, widened by the
+    // reach of an analysis frame and two of the longest periods on each side.
+    // Reads beyond it are rare and go to the stored bytes.
+    std::int64_t decodeFrom = 0, decodeTo = 0;
+    {
+        const double frames = static_cast<double>(makeSampleView(loaded->bytes, info).frames);
+        const double reach = N * std::max(1.0, ratio) / std::min(1.0, genderFactor) +
+                             2.0 * inputRate / std::min(21.5, freqAvg) + 16.0;
+        const double from = std::clamp(std::min(map.start, map.start + map.length) - reach, -16.0, frames + 16.0);
+        const double to = std::clamp(std::max(map.start, map.start + map.length) + reach, -16.0, frames + 16.0);
+        if (std::isfinite(from) && std::isfinite(to)) {
+            decodeFrom = static_cast<std::int64_t>(std::floor(from));
+            decodeTo = static_cast<std::int64_t>(std::ceil(to));
+        }
+    }
 
     // 7. Buffers, threads and tables.
     const bool noFormant = job.noFormant != 0;
@@ -232,6 +192,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     shared.fastFft = makeFastFftPlan(N);
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded->bytes, info);
+    shared.decoded = decodeSample(shared.sample, decodeFrom, decodeTo);
     shared.inputRate = info.samplesPerSec;
     shared.sourceWidth = makeSincWidth(std::max(shared.sample.type == SampleType::U8 ? 1.01 : 1.0, ratio));
     shared.breathWidth = makeSincWidth(std::max(1.0, ratio));
@@ -261,87 +222,51 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         for (int i = 0; i < threadCount; ++i) threads.emplace_back(workerThreadMain, std::ref(*slots[static_cast<std::size_t>(i)]));
     }
 
-    // 8. Sample loop.
-    const SampleView& sample = shared.sample;
-    const SincWidth unitWidth = makeSincWidth(1.0);
-    const PeriodLookup periodAt{*list, inputRate, nyquist};
-    const std::int32_t nP = curves.bendCount;
+    // 8. Sample loop, one hop at a time; a frame is handed out after every
+    // whole hop once the first quarter frame is past.
+    DirectWaveformSetup setup;
+    setup.sample = &shared.decoded;
+    setup.list = &*list;
+    setup.curves = &curves;
+    setup.map = map;
+    setup.inputRate = inputRate;
+    setup.nyquist = nyquist;
+    setup.ratio = ratio;
+    setup.target = target;
+    setup.mod = mod;
+    setup.inputFrames = static_cast<double>(inputFrames);
+    setup.outCount = outCount;
+    setup.hop = hop;
+    setup.noFormant = noFormant;
+    setup.literal = options.literal;
+    DirectWaveformState state = startDirectWaveform(setup);
     const std::int32_t nI = curves.gainCount;
-    const double inputLimit = static_cast<double>(inputFrames);
-    double I = map.startPosition;
-    double U = 0.0;
-    Latch latch, previous;
     std::size_t s = 0;
     const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
-    for (std::int64_t j = 0; j < loopEnd; ++j) {
-        const double rate = I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
-        const double R = periodAt(I);
-        const double src = inputRate / R;
-        double S = target;
-        if (!curves.targets.empty()) {
-            const CurvePoint c = curvePoint(j, curves.step);
-            if (c.index >= 0 && c.index < nP) {
-                const std::size_t p = static_cast<std::size_t>(c.index);
-                S = std::max(16.0, curves.targets[p] * (1.0 - c.fraction) + curves.targets[p + 1] * c.fraction);
-            } else {
-                S = std::max(16.0, curves.targets[static_cast<std::size_t>(nP)]);
-            }
+    for (std::int64_t j0 = 0; j0 < loopEnd; j0 += hop) {
+        const std::int64_t j1 = std::min<std::int64_t>(j0 + hop, loopEnd);
+        fillDirectWaveform(setup, state, j0, j1, directBuffer);
+        const std::int64_t j = j1 - 1;
+        if (noFormant || !(j > N / 4 && j % hop == hop - 1)) continue;
+        if (breathiness > 0) {
+            std::copy(noiseBuffer.begin() + hop, noiseBuffer.end(), noiseBuffer.begin());
+            for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
         }
-        const double bq = (freqAvg / src) * (1.0 - mod) + mod;
-        const double advance = S * ratio * bq / freqAvg - rate;
-
-        if (j < outCount && I + U >= 0.0 && I + U < inputLimit) {
-            const double W = 1.0 - 3.0 * U * U + 2.0 * U * U * U;
-            const double X = I + R * U;
-            double early, late;
-            if (options.literal) {
-                early = readLiteral(sample, X - R, 1.0);
-                late = readLiteral(sample, X, 1.0);
-            } else {
-                early = readFast(sample, X - R, unitWidth);
-                late = readFast(sample, X, unitWidth);
-            }
-            directBuffer[static_cast<std::size_t>(j)] = (1.0 - W) * early + W * late;
-        }
-        I += rate;
-        const double V = U + advance / R;
-        U = std::isfinite(V) ? V - std::floor(V) : 0.0;
-        if (j % hop == 0) {
-            previous = latch;
-            latch = Latch{I, R, S * bq};
-        }
-        if (noFormant) {
-            if (!curves.gains.empty() && j < outCount) {
-                const CurvePoint c = curvePoint(j, curves.step);
-                if (c.index > 0 && c.index < nI) {
-                    const std::size_t p = static_cast<std::size_t>(c.index);
-                    directBuffer[static_cast<std::size_t>(j)] *=
-                        curves.gains[p] * (1.0 - c.fraction) + curves.gains[p + 1] * c.fraction;
-                }
-            }
-            continue;
-        }
-        if (j > N / 4 && j % hop == hop - 1) {
-            if (breathiness > 0) {
-                std::copy(noiseBuffer.begin() + hop, noiseBuffer.end(), noiseBuffer.begin());
-                for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
-            }
-            WorkerSlot& slot = *slots[s];
-            slot.doneEvent.wait();
-            if (slot.pending) addFrameToOutput(slot, output, outCount);
-            if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), slot.noise.begin());
-            slot.envelopeCount = curves.gains.empty() ? list->listSize : nI;
-            slot.rateRatio = ratio;
-            slot.inputPosition = previous.position;
-            slot.period = previous.period;
-            slot.targetFrequency = previous.target;
-            slot.position = static_cast<std::int32_t>(j);
-            slot.state.store(1);
-            slot.pending = true;
-            slot.doneEvent.reset();
-            slot.startEvent.set();
-            s = (s + 1) % slots.size();
-        }
+        WorkerSlot& slot = *slots[s];
+        slot.doneEvent.wait();
+        if (slot.pending) addFrameToOutput(slot, output, outCount);
+        if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), slot.noise.begin());
+        slot.envelopeCount = curves.gains.empty() ? list->listSize : nI;
+        slot.rateRatio = ratio;
+        slot.inputPosition = state.previous.position;
+        slot.period = state.previous.period;
+        slot.targetFrequency = state.previous.target;
+        slot.position = static_cast<std::int32_t>(j);
+        slot.state.store(1);
+        slot.pending = true;
+        slot.doneEvent.reset();
+        slot.startEvent.set();
+        s = (s + 1) % slots.size();
     }
 
     // 9. Shutdown: frames are added in the order they were handed out, so the

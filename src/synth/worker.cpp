@@ -90,13 +90,18 @@ void processFrame(WorkerSlot& slot) {
     std::vector<double>& S = slot.source;
     if (sh.inputRate == static_cast<std::uint32_t>(sh.outputRate)) {
         const std::int64_t b0 = wholeFrameStart(v, half);
-        for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * wholeFrame(sh.sample, b0 + i);
+        if (sh.literal) {
+            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * wholeFrame(sh.sample, b0 + i);
+        } else {
+            readWholeFrames(sh.decoded, b0, S);
+            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
+        }
     } else {
         if (sh.literal) {
             for (int i = 0; i < n; ++i)
                 S[static_cast<std::size_t>(i)] = readLiteral(sh.sample, (i - half) * w + v, sh.sourceWidth.width);
         } else {
-            readFastRun(sh.sample, v - half * w, w, sh.sourceWidth, S);
+            readRun(sh.decoded, v - half * w, w, sh.sourceWidth, S);
         }
         for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
         o = n * w / m;
@@ -162,8 +167,8 @@ void processFrame(WorkerSlot& slot) {
                     readLiteral(sh.sample, y, sh.breathWidth.width) - readLiteral(sh.sample, y + m, sh.breathWidth.width);
             }
         } else {
-            readFastRun(sh.sample, start, step, sh.breathWidth, S);
-            readFastRun(sh.sample, start + m, step, sh.breathWidth, slot.extra);
+            readRun(sh.decoded, start, step, sh.breathWidth, S);
+            readRun(sh.decoded, start + m, step, sh.breathWidth, slot.extra);
             for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] -= slot.extra[static_cast<std::size_t>(i)];
         }
         for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sync.h"
+#include "synth/decoded_sample.h"
 #include "synth/fast_fft.h"
 #include "synth/fast_sinc.h"
 #include "synth/folded_sums.h"
@@ -29,6 +30,7 @@ struct SynthesisShared {
     std::vector<double> tiltTable;  // breath tilt per bin (only with breath)
     MixGains gains;
     SampleView sample;              // the recording, first channel
+    DecodedSample decoded;          // the part of it the note reads, as doubles
     std::uint32_t inputRate = 44100;
     SincWidth sourceWidth;          // max(1, rate ratio); 1.01 at least for 8-bit
     SincWidth breathWidth;          // max(1, rate ratio)

@@ -162,6 +162,26 @@ TEST(SynthesizeNote, FastEvaluationMatchesTheLiteralOne) {
     job.gender = 10;
     job.reverse = 0;
     expectFastMatchesLiteral(job, 48000);  // sinc-read source frames
+    expectFastMatchesLiteral(job, 96000);  // width-1 reads at a fractional step everywhere
+    // Curves: a bend and an intensity curve, with and without frames.
+    job = quietJob(voice, 300.0, 500);
+    job.tempo = 100;
+    PitchCurve bend, intensity;
+    for (int k = 0; k < 150; ++k) {
+        bend.values.push_back(static_cast<std::int16_t>(300 * std::sin(k * 0.2)));
+        intensity.values.push_back(static_cast<std::int16_t>(-10 * k));
+    }
+    job.pitchBend = bend;
+    job.intensity = intensity;
+    job.modulation = 40;
+    expectFastMatchesLiteral(job, 44100);
+    job.noFormant = 1;
+    expectFastMatchesLiteral(job, 44100);
+    // A region running past the end of the sample, read through its edges.
+    job = quietJob(voice, 250.0, 600);
+    job.voiceOffset = 200;
+    job.voiceFixed1 = 30;
+    expectFastMatchesLiteral(job, 44100);
 }
 
 // A synthetic voice: a periodic wave of exactly 200 frames per period, with
