@@ -8,7 +8,35 @@ namespace kestrand {
 
 namespace {
 
+// The helpers below take and return vectors by value; they are always
+// inlined, so the calling convention for such vectors never applies.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 typedef double Lanes __attribute__((vector_size(32)));
+typedef long long Index __attribute__((vector_size(32)));
+
+// The vector path needs at least 16 complex points (four groups of four).
+constexpr int kVectorPoints = 16;
+
+[[gnu::always_inline]] inline Lanes load(const double* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+[[gnu::always_inline]] inline void store(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline Lanes reversed(Lanes v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
+
+// rows[l][k] <- rows[k][l].
+[[gnu::always_inline]] inline void transpose(Lanes* rows) {
+    const Lanes t0 = __builtin_shuffle(rows[0], rows[1], Index{0, 4, 2, 6});
+    const Lanes t1 = __builtin_shuffle(rows[0], rows[1], Index{1, 5, 3, 7});
+    const Lanes t2 = __builtin_shuffle(rows[2], rows[3], Index{0, 4, 2, 6});
+    const Lanes t3 = __builtin_shuffle(rows[2], rows[3], Index{1, 5, 3, 7});
+    rows[0] = __builtin_shuffle(t0, t2, Index{0, 1, 4, 5});
+    rows[1] = __builtin_shuffle(t1, t3, Index{0, 1, 4, 5});
+    rows[2] = __builtin_shuffle(t0, t2, Index{2, 3, 6, 7});
+    rows[3] = __builtin_shuffle(t1, t3, Index{2, 3, 6, 7});
+}
 
 // Radix-2 decimation in time over data already in bit-reversed order, with
 // the twiddle sines of the direction (-sin forward, +sin inverse; unscaled).
@@ -93,6 +121,14 @@ FastFftPlan makeFastFftPlan(int n) {
             plan.stageSinForward.push_back(-plan.stageSin.back());
         }
     }
+    const int quarter = m / 4;
+    int quarterBits = 0;
+    while ((1 << quarterBits) < quarter) ++quarterBits;
+    for (int q = 0; q < quarter; ++q) {
+        int r = 0;
+        for (int b = 0; b < quarterBits; ++b) r |= ((q >> b) & 1) << (quarterBits - 1 - b);
+        plan.quarterReverse.push_back(r);
+    }
     for (int k = 0; k <= m; ++k) {
         plan.splitCos.push_back(std::cos(2 * std::numbers::pi * k / n));
         plan.splitSin.push_back(std::sin(2 * std::numbers::pi * k / n));
@@ -100,7 +136,11 @@ FastFftPlan makeFastFftPlan(int n) {
     return plan;
 }
 
-void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+namespace {
+
+// Transforms of fewer than 32 real points: bit reversal, radix-2 stages and
+// the split one value at a time.
+void smallRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
     const int m = plan.m, n = plan.n;
     double* re = scratch.re.data();
     double* im = scratch.im.data();
@@ -126,7 +166,7 @@ void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch
     }
 }
 
-void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
     const int m = plan.m, n = plan.n;
     double* re = scratch.re.data();
     double* im = scratch.im.data();
@@ -154,6 +194,202 @@ void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFft
         data[static_cast<std::size_t>(2 * i)] = re[i];
         data[static_cast<std::size_t>(2 * i + 1)] = im[i];
     }
+}
+
+// Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
+// with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
+// X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
+#if defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
+                  double* __restrict data) {
+    const int m = plan.m, n = plan.n;
+    data[0] = re[0] + im[0];
+    data[m] = re[0] - im[0];
+    const double* c = plan.splitCos.data();
+    const double* s = plan.splitSin.data();
+    for (int k = 1; k + 3 <= m / 2; k += 4) {
+        const Lanes ar = load(re + k), ai = load(im + k);
+        const Lanes br = reversed(load(re + m - k - 3)), bi = reversed(load(im + m - k - 3));
+        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
+        const Lanes dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
+        const Lanes p = ck * di - sk * dr;
+        const Lanes q = ck * dr + sk * di;
+        store(data + k, er + p);
+        store(data + n - k - 3, reversed(q - ei));
+        store(data + m - k - 3, reversed(er - p));
+        store(data + m + k, ei + q);
+    }
+}
+
+// The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
+// E = (X_k + conj X_(m-k)) / 2 and O = (X_k - conj X_(m-k)) / 2 e^(2 pi i k / n),
+// Z_k = E + i O and Z_(m-k) = conj E + i conj O.
+#if defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
+                  double* __restrict im) {
+    const int m = plan.m, n = plan.n;
+    re[0] = 0.5 * (data[0] + data[m]);
+    im[0] = 0.5 * (data[0] - data[m]);
+    const double* c = plan.splitCos.data();
+    const double* s = plan.splitSin.data();
+    for (int k = 1; k + 3 <= m / 2; k += 4) {
+        const Lanes ar = load(data + k), ai = -reversed(load(data + n - k - 3));
+        const Lanes cr = reversed(load(data + m - k - 3)), ci = -load(data + m + k);
+        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes er = 0.5 * (ar + cr), ei = 0.5 * (ai - ci);
+        const Lanes dr = 0.5 * (ar - cr), di = 0.5 * (ai + ci);
+        const Lanes orr = dr * ck - di * sk, oi = dr * sk + di * ck;
+        store(re + k, er - oi);
+        store(im + k, ei + orr);
+        store(re + m - k - 3, reversed(er + oi));
+        store(im + m - k - 3, reversed(orr - ei));
+    }
+}
+
+// The bit reversal and the first two radix-2 stages in one pass: group q of
+// four outputs (places 4q .. 4q + 3) takes the inputs p, p + m/2, p + m/4 and
+// p + 3m/4 with p the reversal of q, so four groups in reversed order read
+// four neighbouring inputs. `loadPoints(p, re, im)` gives points p .. p + 3.
+template <bool Forward, class LoadPoints>
+[[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im, LoadPoints loadPoints) {
+    const int m = plan.m, quarter = m / 4;
+    for (int p = 0; p < quarter; p += 4) {
+        Lanes r0, i0, r1, i1, r2, i2, r3, i3;
+        loadPoints(p, r0, i0);
+        loadPoints(p + 2 * quarter, r1, i1);
+        loadPoints(p + quarter, r2, i2);
+        loadPoints(p + 3 * quarter, r3, i3);
+        const Lanes a0r = r0 + r1, a0i = i0 + i1, a1r = r0 - r1, a1i = i0 - i1;
+        const Lanes a2r = r2 + r3, a2i = i2 + i3, a3r = r2 - r3, a3i = i2 - i3;
+        // The second stage turns a3 by -i going forward and by +i back.
+        const Lanes br = Forward ? a3i : -a3i, bi = Forward ? -a3r : a3r;
+        Lanes yr[4] = {a0r + a2r, a1r + br, a0r - a2r, a1r - br};
+        Lanes yi[4] = {a0i + a2i, a1i + bi, a0i - a2i, a1i - bi};
+        transpose(yr);
+        transpose(yi);
+        for (int l = 0; l < 4; ++l) {
+            const int q = plan.quarterReverse[static_cast<std::size_t>(p + l)];
+            store(re + 4 * q, yr[l]);
+            store(im + 4 * q, yi[l]);
+        }
+    }
+}
+
+// Stages h and 2h in one pass, four butterflies of each at a time (h >= 4).
+[[gnu::always_inline]] inline void twoStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im, const double* sines, int h) {
+    const int m = plan.m;
+    const double* c1 = plan.stageCos.data() + (h - 1);
+    const double* s1 = sines + (h - 1);
+    const double* c2 = plan.stageCos.data() + (2 * h - 1);
+    const double* s2 = sines + (2 * h - 1);
+    for (int g = 0; g < m; g += 4 * h) {
+        double* r = re + g;
+        double* i = im + g;
+        for (int k = 0; k < h; k += 4) {
+            const Lanes x0r = load(r + k), x0i = load(i + k);
+            const Lanes x1r = load(r + k + h), x1i = load(i + k + h);
+            const Lanes x2r = load(r + k + 2 * h), x2i = load(i + k + 2 * h);
+            const Lanes x3r = load(r + k + 3 * h), x3i = load(i + k + 3 * h);
+            const Lanes w1c = load(c1 + k), w1s = load(s1 + k);
+            const Lanes t1r = w1c * x1r - w1s * x1i, t1i = w1c * x1i + w1s * x1r;
+            const Lanes t3r = w1c * x3r - w1s * x3i, t3i = w1c * x3i + w1s * x3r;
+            const Lanes a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
+            const Lanes a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
+            const Lanes w2c = load(c2 + k), w2s = load(s2 + k);
+            const Lanes w3c = load(c2 + k + h), w3s = load(s2 + k + h);
+            const Lanes ur = w2c * a2r - w2s * a2i, ui = w2c * a2i + w2s * a2r;
+            const Lanes vr = w3c * a3r - w3s * a3i, vi = w3c * a3i + w3s * a3r;
+            store(r + k, a0r + ur);
+            store(i + k, a0i + ui);
+            store(r + k + 2 * h, a0r - ur);
+            store(i + k + 2 * h, a0i - ui);
+            store(r + k + h, a1r + vr);
+            store(i + k + h, a1i + vi);
+            store(r + k + 3 * h, a1r - vr);
+            store(i + k + 3 * h, a1i - vi);
+        }
+    }
+}
+
+// A last single stage h (h >= 4).
+[[gnu::always_inline]] inline void oneStage(const FastFftPlan& plan, double* __restrict re, double* __restrict im, const double* sines, int h) {
+    const double* c = plan.stageCos.data() + (h - 1);
+    const double* sn = sines + (h - 1);
+    for (int g = 0; g < plan.m; g += 2 * h) {
+        for (int k = 0; k < h; k += 4) {
+            double* ar = re + g + k;
+            double* ai = im + g + k;
+            const Lanes xr = load(ar + h), xi = load(ai + h), yr = load(ar), yi = load(ai);
+            const Lanes wc = load(c + k), ws = load(sn + k);
+            const Lanes tr = wc * xr - ws * xi, ti = wc * xi + ws * xr;
+            store(ar + h, yr - tr);
+            store(ai + h, yi - ti);
+            store(ar, yr + tr);
+            store(ai, yi + ti);
+        }
+    }
+}
+
+// Everything after the first two stages.
+[[gnu::always_inline]] inline void laterStages(const FastFftPlan& plan, double* re, double* im, const double* sines) {
+    int h = 4;
+    for (; 4 * h <= plan.m; h *= 4) twoStages(plan, re, im, sines, h);
+    if (h < plan.m) oneStage(plan, re, im, sines, h);
+}
+
+#if defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re, double* __restrict im) {
+    firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
+        const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
+        r = __builtin_shuffle(lo, hi, Index{0, 2, 4, 6});
+        i = __builtin_shuffle(lo, hi, Index{1, 3, 5, 7});
+    });
+    laterStages(plan, re, im, plan.stageSinForward.data());
+}
+
+#if defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
+                    double* __restrict re, double* __restrict im, double* __restrict data) {
+    firstStages<false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
+        r = load(naturalRe + p);
+        i = load(naturalIm + p);
+    });
+    laterStages(plan, re, im, plan.stageSin.data());
+    for (int k = 0; k < plan.m; k += 4) {
+        const Lanes r = load(re + k), i = load(im + k);
+        store(data + 2 * k, __builtin_shuffle(r, i, Index{0, 4, 1, 5}));
+        store(data + 2 * k + 4, __builtin_shuffle(r, i, Index{2, 6, 3, 7}));
+    }
+}
+
+}  // namespace
+
+void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+    if (plan.m < kVectorPoints) {
+        smallRealFft(data, plan, scratch);
+        return;
+    }
+    forwardComplex(plan, data.data(), scratch.re.data(), scratch.im.data());
+    forwardSplit(plan, scratch.re.data(), scratch.im.data(), data.data());
+}
+
+void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+    if (plan.m < kVectorPoints) {
+        smallInverseRealFft(data, plan, scratch);
+        return;
+    }
+    inverseSplit(plan, data.data(), scratch.naturalRe.data(), scratch.naturalIm.data());
+    inverseComplex(plan, scratch.naturalRe.data(), scratch.naturalIm.data(), scratch.re.data(), scratch.im.data(),
+                   data.data());
 }
 
 }  // namespace kestrand

@@ -1,7 +1,10 @@
 // A faster real FFT for the synthesis workers, with the same packed layout,
 // sign convention and scale as realFft / inverseRealFft: n real values go
 // through one complex transform of n / 2 points (even samples as real parts,
-// odd samples as imaginary parts) and a split into the real spectrum.
+// odd samples as imaginary parts) and a split into the real spectrum. From 32
+// real points on, the bit reversal goes with the first two stages, the other
+// stages go two at a time, and the split treats bins k and n / 2 - k together,
+// four of each at a time.
 #pragma once
 
 #include <span>
@@ -18,16 +21,16 @@ struct FastFftPlan {
     std::vector<double> stageSinForward;  // -sin(pi k / h)
     std::vector<double> splitCos;      // cos(2 pi k / n), k <= m
     std::vector<double> splitSin;      // sin(2 pi k / n)
+    std::vector<int> quarterReverse;   // q bit-reversed within log2(m / 4) bits, q < m / 4
 };
 
 FastFftPlan makeFastFftPlan(int n);
 
-// Work space of one thread: 2 x m doubles.
+// Work space of one thread: 4 x m doubles.
 struct FastFftScratch {
-    std::vector<double> re, im;
+    std::vector<double> re, im, naturalRe, naturalIm;
     void prepare(const FastFftPlan& plan) {
-        re.assign(static_cast<std::size_t>(plan.m), 0.0);
-        im.assign(static_cast<std::size_t>(plan.m), 0.0);
+        for (auto* array : {&re, &im, &naturalRe, &naturalIm}) array->assign(static_cast<std::size_t>(plan.m), 0.0);
     }
 };
 
