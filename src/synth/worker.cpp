@@ -3,21 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "synth/frame_kernels.h"
+
 namespace kestrand {
 
 namespace {
-
-// Power of bin k = 0 .. H in the packed layout.
-void powerSpectrum(const std::vector<double>& data, int n, std::vector<double>& power) {
-    const int half = n / 2;
-    power[0] = data[0] * data[0];
-    for (int k = 1; k < half; ++k) {
-        const double re = data[static_cast<std::size_t>(k)];
-        const double im = data[static_cast<std::size_t>(n - k)];
-        power[static_cast<std::size_t>(k)] = re * re + im * im;
-    }
-    power[static_cast<std::size_t>(half)] = data[static_cast<std::size_t>(half)] * data[static_cast<std::size_t>(half)];
-}
 
 void forward(std::vector<double>& data, WorkerSlot& slot) {
     if (slot.shared->literal) {
@@ -33,11 +23,6 @@ void inverse(std::vector<double>& data, WorkerSlot& slot) {
     } else {
         fastInverseRealFft(data, slot.shared->fastFft, slot.fftScratch);
     }
-}
-
-inline void scaleBin(std::vector<double>& data, int n, int k, double gain) {
-    data[static_cast<std::size_t>(k)] *= gain;
-    if (k > 0 && k < n / 2) data[static_cast<std::size_t>(n - k)] *= gain;
 }
 
 // The first sample of a frame whose middle is at v, truncated toward zero,
@@ -66,23 +51,29 @@ void processFrame(WorkerSlot& slot) {
     slot.state.store(2);
     const int n = sh.frameSize;
     const int half = n / 2;
-    const std::vector<double>& window = sh.analysisWindow;
+    const double* window = sh.analysisWindow.data();
     const double w = slot.rateRatio;
     const double v = slot.inputPosition;
     const double m = slot.period;
     const double g = sh.genderFactor;
     const double rate = sh.outputRate;
+    const bool literal = sh.literal;
 
     double o = n / m;
     const double t = n * slot.targetFrequency / rate;
     double ratioB = t / o;
 
     // Voice frame: the direct waveform under the window, zero before the note.
+    double* V = slot.voice.data();
     const std::int64_t first = static_cast<std::int64_t>(slot.position) - n + 1;
-    for (int i = 0; i < n; ++i) {
-        const std::int64_t k = first + i;
-        const double x = k >= 0 && static_cast<std::size_t>(k) < sh.directSize ? sh.directBuffer[k] : 0.0;
-        slot.voice[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * x;
+    if (first >= 0 && static_cast<std::size_t>(first) + static_cast<std::size_t>(n) <= sh.directSize) {
+        multiplyElements(window, sh.directBuffer + first, V, n);
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t k = first + i;
+            const double x = k >= 0 && static_cast<std::size_t>(k) < sh.directSize ? sh.directBuffer[k] : 0.0;
+            V[i] = window[i] * x;
+        }
     }
     forward(slot.voice, slot);
 
@@ -90,54 +81,59 @@ void processFrame(WorkerSlot& slot) {
     std::vector<double>& S = slot.source;
     if (sh.inputRate == static_cast<std::uint32_t>(sh.outputRate)) {
         const std::int64_t b0 = wholeFrameStart(v, half);
-        if (sh.literal) {
-            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * wholeFrame(sh.sample, b0 + i);
+        if (literal) {
+            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] = wholeFrame(sh.sample, b0 + i);
         } else {
             readWholeFrames(sh.decoded, b0, S);
-            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
         }
     } else {
-        if (sh.literal) {
+        if (literal) {
             for (int i = 0; i < n; ++i)
                 S[static_cast<std::size_t>(i)] = readLiteral(sh.sample, (i - half) * w + v, sh.sourceWidth.width);
         } else {
             readRun(sh.decoded, v - half * w, w, sh.sourceWidth, S);
         }
-        for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
         o = n * w / m;
         ratioB = t / o;
     }
+    multiplyElements(window, S.data(), S.data(), n);
     if (sh.reverse) std::reverse(S.begin(), S.end());
     forward(S, slot);
 
-    powerSpectrum(S, n, slot.powerA);
-    powerSpectrum(slot.voice, n, slot.powerB);
+    packedPower(S.data(), n, slot.powerA.data());
+    packedPower(V, n, slot.powerB.data());
 
-    // Source envelope, then the voice frame reshaped to it.
-    std::vector<double>& E = slot.envelopeSums;
-    foldedSums(slot.powerA, foldWidth(o, half), 1.0 / o, E, slot.fold);
-    for (double& e : E) e = std::max(0.0, e);
-    std::vector<double>& T = slot.powerA;  // the source power is no longer needed
-    foldedSums(slot.powerB, foldWidth(t, half), 1.0 / t, T, slot.fold);
+    // Source envelope, then the voice frame reshaped to it: a gain per bin,
+    // 1 where the voice frame's smoothed power is not positive.
+    double* E = slot.envelopeSums.data();
+    foldedSums(slot.powerA, foldWidth(o, half), 1.0 / o, slot.envelopeSums, slot.fold);
+    for (int j = 0; j <= half; ++j) E[j] = std::max(0.0, E[j]);
+    const double* T = slot.powerA.data();  // the source power is no longer needed
+    foldedSums(slot.powerB, foldWidth(t, half), 1.0 / t, slot.powerA, slot.fold);
+    double* gains = slot.powerB.data();  // nor the voice power
     for (int j = 0; j <= half; ++j) {
-        const double smooth = T[static_cast<std::size_t>(j)];
-        if (!(smooth > 0.0)) continue;
-        double e;
-        if (g == 1.0) {
-            e = E[static_cast<std::size_t>(j)];
-        } else {
-            const double p = j * g;
-            if (p < half) {
-                const int k = static_cast<int>(p);
-                const double f = p - k;
-                e = (1.0 - f) * E[static_cast<std::size_t>(k)] + f * E[static_cast<std::size_t>(k) + 1];
+        const double smooth = T[j];
+        double gain = 1.0;
+        if (smooth > 0.0) {
+            double e;
+            if (g == 1.0) {
+                e = E[j];
             } else {
-                e = 0.0;
+                const double p = j * g;
+                if (p < half) {
+                    const int k = static_cast<int>(p);
+                    const double f = p - k;
+                    e = (1.0 - f) * E[k] + f * E[k + 1];
+                } else {
+                    e = 0.0;
+                }
             }
+            const double root = std::sqrt((e / smooth) * ratioB);
+            if (std::isfinite(root)) gain = root;
         }
-        const double gain = std::sqrt((e / smooth) * ratioB);
-        if (std::isfinite(gain)) scaleBin(slot.voice, n, j, gain);
+        gains[j] = gain;
     }
+    scaleBins(V, n, gains);
 
     // Amplitude from the intensity curve at the frame's middle.
     double amplitude = 1.0;
@@ -157,37 +153,43 @@ void processFrame(WorkerSlot& slot) {
     std::vector<double>& Q = slot.breath;
     const bool breath = sh.breathiness > 0.0;
     if (breath) {
-        for (int i = 0; i < n; ++i) Q[static_cast<std::size_t>(i)] = window[static_cast<std::size_t>(i)] * slot.noise[static_cast<std::size_t>(i)];
+        multiplyElements(window, slot.noise.data(), Q.data(), n);
         const double step = w / g;
         const double start = -half * w / g + v - m / 2;
-        if (sh.literal) {
+        if (literal) {
             for (int i = 0; i < n; ++i) {
                 const double y = (i - half) * w / g + v - m / 2;
                 S[static_cast<std::size_t>(i)] =
                     readLiteral(sh.sample, y, sh.breathWidth.width) - readLiteral(sh.sample, y + m, sh.breathWidth.width);
             }
+            multiplyElements(window, S.data(), S.data(), n);
         } else {
             readRun(sh.decoded, start, step, sh.breathWidth, S);
             readRun(sh.decoded, start + m, step, sh.breathWidth, slot.extra);
-            for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] -= slot.extra[static_cast<std::size_t>(i)];
+            windowedDifference(window, S.data(), slot.extra.data(), S.data(), n);
         }
-        for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)];
         if (sh.reverse) std::reverse(S.begin(), S.end());
         forward(S, slot);
         forward(Q, slot);
-        powerSpectrum(S, n, slot.powerA);
-        powerSpectrum(Q, n, slot.powerB);
+        packedPower(S.data(), n, slot.powerA.data());
+        packedPower(Q.data(), n, slot.powerB.data());
         const double J = n * w / (m * g);
         const double r = (2.0 / 3.0) / J;
         const int width = foldWidth(1.5 * J, half);
-        foldedSums(slot.powerA, width, r, E, slot.fold);
+        foldedSums(slot.powerA, width, r, slot.envelopeSums, slot.fold);
         foldedSums(slot.powerB, width, r, slot.powerA, slot.fold);
+        const double* A = slot.envelopeSums.data();
+        const double* noisePower = slot.powerA.data();
+        const double* tilt = sh.tiltTable.data();
         for (int j = 0; j <= half; ++j) {
-            const double noisePower = slot.powerA[static_cast<std::size_t>(j)];
-            if (!(noisePower > 0.0)) continue;
-            const double gain = std::sqrt(E[static_cast<std::size_t>(j)] / noisePower) * sh.tiltTable[static_cast<std::size_t>(j)];
-            if (std::isfinite(gain)) scaleBin(Q, n, j, gain);
+            double gain = 1.0;
+            if (noisePower[j] > 0.0) {
+                const double root = std::sqrt(A[j] / noisePower[j]) * tilt[j];
+                if (std::isfinite(root)) gain = root;
+            }
+            gains[j] = gain;
         }
+        scaleBins(Q.data(), n, gains);
     }
 
     // Back to time: both components are real, so their weighted sum can be
@@ -195,23 +197,21 @@ void processFrame(WorkerSlot& slot) {
     std::vector<double>& out = slot.frame;
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
-    if (sh.literal) {
+    if (literal) {
         inverse(slot.voice, slot);
         if (breath) inverse(Q, slot);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
-            out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * slot.voice[static_cast<std::size_t>(i)]) *
-                                               window[static_cast<std::size_t>(i)] * amplitude;
+            out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * V[i]) * window[i] * amplitude;
         }
     } else {
         if (breath) {
-            for (int i = 0; i < n; ++i)
-                out[static_cast<std::size_t>(i)] = noiseGain * Q[static_cast<std::size_t>(i)] + voiceGain * slot.voice[static_cast<std::size_t>(i)];
+            mixElements(noiseGain, Q.data(), voiceGain, V, out.data(), n);
         } else {
-            for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * slot.voice[static_cast<std::size_t>(i)];
+            for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * V[i];
         }
         inverse(out, slot);
-        for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] *= window[static_cast<std::size_t>(i)] * amplitude;
+        scaleByWindow(out.data(), window, amplitude, n);
     }
     slot.state.store(0);
 }
