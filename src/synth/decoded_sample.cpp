@@ -5,11 +5,13 @@
 #include <cstring>
 #include <numbers>
 
+#include "synth/vector_lanes.h"
+
 namespace kestrand {
 
 namespace {
 
-typedef double Lanes __attribute__((vector_size(32)));
+using namespace lanes;
 
 // Positions beyond this are far outside any sample; they take the byte path.
 constexpr double kPositionLimit = 1e15;
@@ -71,55 +73,77 @@ const SincWidth& unitWidth() {
 
 // Reads four positions at once, one read per lane; positions whose taps are
 // not all decoded go one by one through the byte path.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
+template <class Positions>
+[[gnu::always_inline]] inline void unitReads(const DecodedSample& s, Positions positionsAt, std::size_t count, double* out) {
     const double* values = s.values.data();
     const std::int64_t limit = static_cast<std::int64_t>(s.values.size()) - 4;
     std::size_t i = 0;
+    // Floors by rounding to the nearest whole number (adding and taking away
+    // 1.5 * 2^52) and stepping down where that went up: exact for |a| < 2^50.
+    const Lanes magic = {6755399441055744.0, 6755399441055744.0, 6755399441055744.0, 6755399441055744.0};
+    const double firstTap = static_cast<double>(s.first) + 1.0;
+    const double lastTap = static_cast<double>(std::min<std::int64_t>(limit, 0x7FFFFFF0));  // places fit 32 bits
     for (; i + 4 <= count; i += 4) {
-        double f[4];
-        std::int64_t at[4];
-        bool inside = true;
-        for (int k = 0; k < 4; ++k) {
-            at[k] = tapIndex(s, positions[i + static_cast<std::size_t>(k)], f[k], limit);
-            inside = inside && at[k] >= 0;
-        }
-        if (!inside) {
-            for (int k = 0; k < 4; ++k) {
-                out[i + static_cast<std::size_t>(k)] =
-                    at[k] >= 0 ? unitRead(values + at[k], f[k]) : readFast(s.view, positions[i + static_cast<std::size_t>(k)], unitWidth());
+        const Lanes a = positionsAt.four(i);
+        Lanes whole = (a + magic) - magic;
+        whole = whole > a ? whole - 1.0 : whole;
+        const Lanes at = whole - firstTap;  // place of tap n - 1 in `values`
+        const Index inside = (at >= 0.0) & (at <= lastTap) & (a < 1e15) & (a > -1e15);
+        if (!(inside[0] & inside[1] & inside[2] & inside[3])) {
+            for (std::size_t k = i; k < i + 4; ++k) {
+                double f;
+                const double position = positionsAt.one(k);
+                const std::int64_t tap = tapIndex(s, position, f, limit);
+                out[k] = tap >= 0 ? unitRead(values + tap, f) : readFast(s.view, position, unitWidth());
             }
             continue;
         }
-        const double* p0 = values + at[0];
-        const double* p1 = values + at[1];
-        const double* p2 = values + at[2];
-        const double* p3 = values + at[3];
-        Lanes fv;
-        std::memcpy(&fv, f, sizeof fv);
+        const Int4 place = __builtin_convertvector(at, Int4);
+        Lanes v[4] = {load(values + place[0]), load(values + place[1]), load(values + place[2]), load(values + place[3])};
+        transpose(v);
         Lanes u0, u1, u2, u3;
-        unitWeights(fv, u0, u1, u2, u3);
-        const Lanes v0 = {p0[0], p1[0], p2[0], p3[0]};
-        const Lanes v1 = {p0[1], p1[1], p2[1], p3[1]};
-        const Lanes v2 = {p0[2], p1[2], p2[2], p3[2]};
-        const Lanes v3 = {p0[3], p1[3], p2[3], p3[3]};
-        const Lanes r = (u0 * v0 + u1 * v1 + u2 * v2 + u3 * v3) / (u0 + u1 + u2 + u3);
-        std::memcpy(out + i, &r, sizeof r);
+        unitWeights(a - whole, u0, u1, u2, u3);
+        store(out + i, (u0 * v[0] + u1 * v[1] + u2 * v[2] + u3 * v[3]) / (u0 + u1 + u2 + u3));
     }
     for (; i < count; ++i) {
         double f;
-        const std::int64_t at = tapIndex(s, positions[i], f, limit);
-        out[i] = at >= 0 ? unitRead(values + at, f) : readFast(s.view, positions[i], unitWidth());
+        const double position = positionsAt.one(i);
+        const std::int64_t at = tapIndex(s, position, f, limit);
+        out[i] = at >= 0 ? unitRead(values + at, f) : readFast(s.view, position, unitWidth());
     }
+}
+
+// Positions from a list.
+struct ListedPositions {
+    const double* positions;
+    double one(std::size_t i) const { return positions[i]; }
+    Lanes four(std::size_t i) const { return load(positions + i); }
+};
+
+// Positions along a line, start + i * step.
+struct LinePositions {
+    double start, step;
+    double one(std::size_t i) const { return start + static_cast<double>(i) * step; }
+    Lanes four(std::size_t i) const {
+        const double base = static_cast<double>(i);
+        const Lanes index = {base, base + 1.0, base + 2.0, base + 3.0};
+        return start + index * step;
+    }
+};
+
+KESTRAND_VECTOR_CLONES
+void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
+    unitReads(s, ListedPositions{positions}, count, out);
+}
+
+KESTRAND_VECTOR_CLONES
+void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::size_t count, double* out) {
+    unitReads(s, LinePositions{start, step}, count, out);
 }
 
 // Reads one whole frame apart all share the fraction of the first: their
 // four weights are worked out once and the run is a four-tap filter.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void unitFilter(const double* taps, double f, std::size_t count, double* out) {
     double u0, u1, u2, u3;
     unitWeights(f, u0, u1, u2, u3);
@@ -168,14 +192,7 @@ void readUnitRun(const DecodedSample& sample, double start, double step, std::sp
             return;
         }
     }
-    // Positions in blocks, read four at a time.
-    constexpr std::size_t kBlock = 64;
-    double positions[kBlock];
-    for (std::size_t i0 = 0; i0 < count; i0 += kBlock) {
-        const std::size_t n = std::min(kBlock, count - i0);
-        for (std::size_t i = 0; i < n; ++i) positions[i] = start + static_cast<double>(i0 + i) * step;
-        unitReadsFromPositions(sample, positions, n, out.data() + i0);
-    }
+    unitReadsAlongLine(sample, start, step, count, out.data());
 }
 
 void readRun(const DecodedSample& sample, double start, double step, const SincWidth& width, std::span<double> out) {

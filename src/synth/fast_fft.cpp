@@ -4,45 +4,20 @@
 #include <cstring>
 #include <numbers>
 
+#include "synth/vector_lanes.h"
+
 namespace kestrand {
 
 namespace {
 
-// The helpers below take and return vectors by value; they are always
-// inlined, so the calling convention for such vectors never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-typedef double Lanes __attribute__((vector_size(32)));
-typedef long long Index __attribute__((vector_size(32)));
+using namespace lanes;
 
 // The vector path needs at least 16 complex points (four groups of four).
 constexpr int kVectorPoints = 16;
 
-[[gnu::always_inline]] inline Lanes load(const double* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-[[gnu::always_inline]] inline void store(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
-[[gnu::always_inline]] inline Lanes reversed(Lanes v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
-
-// rows[l][k] <- rows[k][l].
-[[gnu::always_inline]] inline void transpose(Lanes* rows) {
-    const Lanes t0 = __builtin_shuffle(rows[0], rows[1], Index{0, 4, 2, 6});
-    const Lanes t1 = __builtin_shuffle(rows[0], rows[1], Index{1, 5, 3, 7});
-    const Lanes t2 = __builtin_shuffle(rows[2], rows[3], Index{0, 4, 2, 6});
-    const Lanes t3 = __builtin_shuffle(rows[2], rows[3], Index{1, 5, 3, 7});
-    rows[0] = __builtin_shuffle(t0, t2, Index{0, 1, 4, 5});
-    rows[1] = __builtin_shuffle(t1, t3, Index{0, 1, 4, 5});
-    rows[2] = __builtin_shuffle(t0, t2, Index{2, 3, 6, 7});
-    rows[3] = __builtin_shuffle(t1, t3, Index{2, 3, 6, 7});
-}
-
 // Radix-2 decimation in time over data already in bit-reversed order, with
 // the twiddle sines of the direction (-sin forward, +sin inverse; unscaled).
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                       const double* __restrict sines) {
     const int m = plan.m;
@@ -199,9 +174,7 @@ void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFf
 // Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
 // with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
 // X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
                   double* __restrict data) {
     const int m = plan.m, n = plan.n;
@@ -227,9 +200,7 @@ void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const do
 // The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
 // E = (X_k + conj X_(m-k)) / 2 and O = (X_k - conj X_(m-k)) / 2 e^(2 pi i k / n),
 // Z_k = E + i O and Z_(m-k) = conj E + i conj O.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
                   double* __restrict im) {
     const int m = plan.m, n = plan.n;
@@ -342,9 +313,7 @@ template <bool Forward, class LoadPoints>
     if (h < plan.m) oneStage(plan, re, im, sines, h);
 }
 
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re, double* __restrict im) {
     firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
         const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
@@ -354,9 +323,7 @@ void forwardComplex(const FastFftPlan& plan, const double* __restrict data, doub
     laterStages(plan, re, im, plan.stageSinForward.data());
 }
 
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+KESTRAND_VECTOR_CLONES
 void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
                     double* __restrict re, double* __restrict im, double* __restrict data) {
     firstStages<false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {

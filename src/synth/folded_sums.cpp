@@ -6,36 +6,46 @@
 #include <cstring>
 
 #include "synth/fractional_readers.h"
+#include "synth/vector_lanes.h"
 
 namespace kestrand {
 
 namespace {
 
-// Four lanes of doubles; each lane is computed on its own, in the same order
-// as scalar code would, so the sums do not depend on the vector width.
-typedef double Lanes __attribute__((vector_size(32)));
+// Each lane is computed on its own, in the same order as scalar code would,
+// so the sums do not depend on the vector width.
+using namespace lanes;
 
 // sums[j] = sum over i < taps of weights[i] * padded[i + j] for whole blocks
-// of eight bins j < bins; returns the first bin not done.
-#if defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+// of sixteen bins j < bins, then of four; returns the first bin not done.
+KESTRAND_VECTOR_CLONES
 int sumBlocks(const double* __restrict weights, int taps, const double* __restrict padded, int bins,
               double* __restrict sums) {
     int j0 = 0;
-    for (; j0 + 8 <= bins; j0 += 8) {
-        Lanes low = {0, 0, 0, 0}, high = {0, 0, 0, 0};
+    for (; j0 + 16 <= bins; j0 += 16) {
+        Lanes a = {0, 0, 0, 0}, b = a, c = a, d = a;
+        const double* p = padded + j0;
         for (int i = 0; i < taps; ++i) {
             const double w = weights[i];
             const Lanes wv = {w, w, w, w};
-            Lanes a, b;
-            std::memcpy(&a, padded + i + j0, sizeof a);
-            std::memcpy(&b, padded + i + j0 + 4, sizeof b);
-            low += wv * a;
-            high += wv * b;
+            a += wv * load(p + i);
+            b += wv * load(p + i + 4);
+            c += wv * load(p + i + 8);
+            d += wv * load(p + i + 12);
         }
-        std::memcpy(sums + j0, &low, sizeof low);
-        std::memcpy(sums + j0 + 4, &high, sizeof high);
+        store(sums + j0, a);
+        store(sums + j0 + 4, b);
+        store(sums + j0 + 8, c);
+        store(sums + j0 + 12, d);
+    }
+    for (; j0 + 4 <= bins; j0 += 4) {
+        Lanes a = {0, 0, 0, 0};
+        for (int i = 0; i < taps; ++i) {
+            const double w = weights[i];
+            const Lanes wv = {w, w, w, w};
+            a += wv * load(padded + j0 + i);
+        }
+        store(sums + j0, a);
     }
     return j0;
 }
@@ -58,14 +68,13 @@ void foldedSums(std::span<const double> power, int width, double r, std::span<do
     // padded[k + L] = P[|k|] for |k| <= H, 0 beyond H: adding a zero term is
     // the same as leaving it out, so every bin runs over all offsets.
     double* __restrict padded = scratch.padded.data();
-    for (int k = -L; k <= half + L; ++k) {
-        const int bin = std::abs(k);
-        padded[k + L] = bin <= half ? power[static_cast<std::size_t>(bin)] : 0.0;
-    }
+    for (int k = -L; k < 0; ++k) padded[k + L] = -k <= half ? power[static_cast<std::size_t>(-k)] : 0.0;
+    std::memcpy(padded + L, power.data(), static_cast<std::size_t>(half + 1) * sizeof(double));
+    std::fill(padded + L + half + 1, padded + 2 * L + half + 1, 0.0);
     double* __restrict weights = scratch.weights.data();
     for (int i = -L; i <= L; ++i) weights[i + L] = envelopeKernel(i * r);
     double* __restrict sums = out.data();
-    // Blocks of eight bins keep their sums in registers while the offsets go
+    // Blocks of bins keep their sums in registers while the offsets go
     // by; each bin still receives its terms in increasing i, so the result
     // is bit for bit that of the literal loop.
     const int taps = 2 * L + 1;

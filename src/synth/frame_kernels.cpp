@@ -1,33 +1,10 @@
 #include "synth/frame_kernels.h"
 
-#include <cstring>
-
-// The helpers below take and return vectors by value; they are always
-// inlined, so the calling convention for such vectors never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include "synth/vector_lanes.h"
 
 namespace kestrand {
 
-namespace {
-
-typedef double Lanes __attribute__((vector_size(32)));
-typedef long long Index __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline Lanes load(const double* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-[[gnu::always_inline]] inline void store(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
-[[gnu::always_inline]] inline Lanes reversed(Lanes v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
-
-}  // namespace
-
-#if defined(__x86_64__) && defined(__linux__)
-#define KESTRAND_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define KESTRAND_VECTOR_CLONES
-#endif
+using namespace lanes;
 
 KESTRAND_VECTOR_CLONES
 void multiplyElements(const double* a, const double* b, double* out, int n) {

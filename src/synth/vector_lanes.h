@@ -1,0 +1,45 @@
+// Four doubles as one value, for the hot loops of the synthesis. Each lane
+// is computed as the plain scalar code would compute it. The helpers take and
+// return vectors by value but are always inlined, so the calling convention
+// for such vectors never applies (hence the silenced ABI note).
+#pragma once
+
+#include <cstring>
+
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Clones of a function for AVX2 and for the baseline, chosen when the program
+// loads.
+#if defined(__x86_64__) && defined(__linux__)
+#define KESTRAND_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KESTRAND_VECTOR_CLONES
+#endif
+
+namespace kestrand::lanes {
+
+typedef double Lanes __attribute__((vector_size(32)));
+typedef long long Index __attribute__((vector_size(32)));
+typedef int Int4 __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Lanes load(const double* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+[[gnu::always_inline]] inline void store(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline Lanes reversed(Lanes v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
+
+// rows[l][k] <- rows[k][l].
+[[gnu::always_inline]] inline void transpose(Lanes* rows) {
+    const Lanes t0 = __builtin_shuffle(rows[0], rows[1], Index{0, 4, 2, 6});
+    const Lanes t1 = __builtin_shuffle(rows[0], rows[1], Index{1, 5, 3, 7});
+    const Lanes t2 = __builtin_shuffle(rows[2], rows[3], Index{0, 4, 2, 6});
+    const Lanes t3 = __builtin_shuffle(rows[2], rows[3], Index{1, 5, 3, 7});
+    rows[0] = __builtin_shuffle(t0, t2, Index{0, 1, 4, 5});
+    rows[1] = __builtin_shuffle(t1, t3, Index{0, 1, 4, 5});
+    rows[2] = __builtin_shuffle(t0, t2, Index{2, 3, 6, 7});
+    rows[3] = __builtin_shuffle(t1, t3, Index{2, 3, 6, 7});
+}
+
+}  // namespace kestrand::lanes
