@@ -253,7 +253,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
             for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
         }
         WorkerSlot& slot = *slots[s];
-        slot.doneEvent.wait();
+        finishSlot(slots, s);
         if (slot.pending) addFrameToOutput(slot, output, outCount);
         if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), slot.noise.begin());
         slot.envelopeCount = curves.gains.empty() ? list->listSize : nI;
@@ -262,9 +262,11 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         slot.period = state.previous.period;
         slot.targetFrequency = state.previous.target;
         slot.position = static_cast<std::int32_t>(j);
-        slot.state.store(1);
         slot.pending = true;
+        // Reset before the state says "handed over": whoever takes the frame
+        // sets the event after this.
         slot.doneEvent.reset();
+        slot.state.store(1);
         slot.startEvent.set();
         s = (s + 1) % slots.size();
     }
@@ -273,7 +275,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     // result does not depend on the number of threads or their timing.
     for (std::size_t k = 0; k < slots.size(); ++k) {
         WorkerSlot& slot = *slots[(s + k) % slots.size()];
-        slot.doneEvent.wait();
+        finishSlot(slots, (s + k) % slots.size());
         if (slot.pending) addFrameToOutput(slot, output, outCount);
         slot.pending = false;
         slot.state.store(-1);

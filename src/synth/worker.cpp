@@ -219,11 +219,36 @@ void processFrame(WorkerSlot& slot) {
 void workerThreadMain(WorkerSlot& slot) {
     for (;;) {
         slot.startEvent.wait();
-        if (slot.state.load() == -1) return;
-        processFrame(slot);
+        // Reset before looking at the state: a frame handed over after this
+        // sets the event again, so no hand-over is missed.
         slot.startEvent.reset();
-        slot.doneEvent.set();
+        if (slot.state.load() == -1) return;
+        int handedOver = 1;
+        if (slot.state.compare_exchange_strong(handedOver, 2)) {
+            processFrame(slot);
+            slot.doneEvent.set();
+        }
     }
+}
+
+void finishSlot(std::span<const std::unique_ptr<WorkerSlot>> slots, std::size_t next) {
+    const std::size_t count = slots.size();
+    WorkerSlot& target = *slots[next];
+    while (target.state.load() != 0) {
+        bool took = false;
+        for (std::size_t k = 0; k < count && !took; ++k) {
+            WorkerSlot& slot = *slots[(next + k) % count];
+            int handedOver = 1;
+            if (slot.state.compare_exchange_strong(handedOver, 2)) {
+                processFrame(slot);
+                slot.doneEvent.set();
+                took = true;
+            }
+        }
+        if (!took) target.doneEvent.wait();
+    }
+    // The worker sets the event right after it finished the frame.
+    target.doneEvent.wait();
 }
 
 void addFrameToOutput(const WorkerSlot& slot, std::span<double> output, std::int32_t outputCount) {

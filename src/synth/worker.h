@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -78,9 +79,15 @@ struct WorkerSlot {
 // Processes the frame described by the slot into slot.frame.
 void processFrame(WorkerSlot& slot);
 
-// Body of a worker thread: waits for a frame, processes it, signals it done;
-// ends when it is started with state -1.
+// Body of a worker thread: waits for its start event, takes the slot's frame
+// unless the driver took it first (state 1 -> 2), processes it and signals it
+// done; ends when it is started with state -1.
 void workerThreadMain(WorkerSlot& slot);
+
+// Waits until slot `next` has finished its frame. Rather than wait idle, the
+// calling thread takes frames that were handed over but not started yet,
+// `next` first and then in hand-over order, and processes them itself.
+void finishSlot(std::span<const std::unique_ptr<WorkerSlot>> slots, std::size_t next);
 
 // Adds the slot's finished frame into the note (indices 0 .. outputCount - 1 only).
 void addFrameToOutput(const WorkerSlot& slot, std::span<double> output, std::int32_t outputCount);
