@@ -171,9 +171,21 @@ DecodedSample decodeSample(const SampleView& view, std::int64_t from, std::int64
     if (!(to > from)) return s;
     s.values.resize(static_cast<std::size_t>(to - from));
     const double pad = sampleTypePadValue(view.type);
-    for (std::int64_t k = from; k < to; ++k) {
-        s.values[static_cast<std::size_t>(k - from)] = k >= 0 && k < view.frames ? decodeFrame(view, k) : pad;
+    const std::int64_t inFrom = std::clamp<std::int64_t>(from, 0, std::max<std::int64_t>(view.frames, 0));
+    const std::int64_t inTo = std::clamp<std::int64_t>(to, inFrom, std::max<std::int64_t>(view.frames, 0));
+    double* values = s.values.data();  // values[k - from] for frame k
+    for (std::int64_t k = from; k < inFrom; ++k) values[k - from] = pad;
+    if (view.type == SampleType::S16) {
+        // The common case without a switch per frame.
+        const std::size_t step = 2 * static_cast<std::size_t>(view.stride);
+        const std::uint8_t* p = view.bytes.data() + static_cast<std::size_t>(inFrom) * step;
+        for (std::int64_t k = inFrom; k < inTo; ++k, p += step) {
+            values[k - from] = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+        }
+    } else {
+        for (std::int64_t k = inFrom; k < inTo; ++k) values[k - from] = decodeFrame(view, k);
     }
+    for (std::int64_t k = inTo; k < to; ++k) values[k - from] = pad;
     return s;
 }
 

@@ -55,6 +55,14 @@ inline double wantedFrequency(const DirectWaveformSetup& setup, std::int64_t j, 
     return std::max(16.0, curves.targets[static_cast<std::size_t>(nP)]);
 }
 
+// V - floor(V) without a library call; 0 for values that are not finite and
+// for those from 2^52 up, which are whole.
+inline double fractionOf(double V) {
+    if (!(std::fabs(V) < 4503599627370496.0)) return 0.0;
+    const double t = static_cast<double>(static_cast<std::int64_t>(V));
+    return V - (t > V ? t - 1.0 : t);
+}
+
 // Applies the intensity gains of a note without frames to samples j0 .. j1 - 1.
 void applyGains(const DirectWaveformSetup& setup, std::int64_t j0, std::int64_t j1, std::span<double> direct) {
     const NoteCurves& curves = *setup.curves;
@@ -145,8 +153,7 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
             ++reads;
         }
         I += rate;
-        const double V = U + advance / R;
-        U = std::isfinite(V) ? V - std::floor(V) : 0.0;
+        U = fractionOf(U + advance / R);
         if (j == j0 && j % setup.hop == 0) {
             st.previous = st.latch;
             st.latch = Latch{I, R, S * bq};

@@ -58,6 +58,13 @@ void mixElements(double gx, const double* x, double gy, const double* y, double*
 }
 
 KESTRAND_VECTOR_CLONES
+void addElements(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) store(out + i, load(out + i) + load(x + i));
+    for (; i < n; ++i) out[i] += x[i];
+}
+
+KESTRAND_VECTOR_CLONES
 void scaleByWindow(double* out, const double* w, double a, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, load(out + i) * (load(w + i) * a));

@@ -22,6 +22,9 @@ void scaleBins(double* data, int n, const double* gain);
 // out[i] = gx * x[i] + gy * y[i] for i < n (out may be x or y).
 void mixElements(double gx, const double* x, double gy, const double* y, double* out, int n);
 
+// out[i] = out[i] + x[i] for i < n.
+void addElements(const double* x, double* out, int n);
+
 // out[i] = out[i] * (w[i] * a) for i < n.
 void scaleByWindow(double* out, const double* w, double a, int n);
 

@@ -257,7 +257,9 @@ void addFrameToOutput(const WorkerSlot& slot, std::span<double> output, std::int
     const std::int64_t limit = std::min<std::int64_t>(outputCount, static_cast<std::int64_t>(output.size()));
     const std::int64_t begin = std::max<std::int64_t>(first, 0);
     const std::int64_t end = std::min<std::int64_t>(first + n, limit);
-    for (std::int64_t k = begin; k < end; ++k) output[static_cast<std::size_t>(k)] += slot.frame[static_cast<std::size_t>(k - first)];
+    if (end > begin) {
+        addElements(slot.frame.data() + (begin - first), output.data() + begin, static_cast<int>(end - begin));
+    }
 }
 
 }  // namespace kestrand
