@@ -89,7 +89,7 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
     setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), *kind,
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
-    setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1);
+    setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);
     return setup;
 }
 
@@ -174,11 +174,9 @@ double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scrat
         const double* wave = setup.waves->wave(tau);
         double re = 0.0;
         double im = 0.0;
-        int r = 0;
         for (int i = 0; i < setup.windowLength; ++i) {
-            re += y[i] * wave[2 * r];
-            im += y[i] * wave[2 * r + 1];
-            if (++r == tau) r = 0;
+            re += y[i] * wave[2 * i];
+            im += y[i] * wave[2 * i + 1];
         }
         const double score = std::sqrt((re * re + im * im) / (d[tau] + 1e-7));
         if (score >= bestScore) {

@@ -7,32 +7,25 @@
 
 namespace kestrand {
 
-namespace {
-
-// Period tau starts after the periods 1 .. tau - 1: 2 x (1 + ... + tau - 1) doubles.
-std::size_t waveOffset(int tau) {
-    const auto t = static_cast<std::size_t>(tau);
-    return t * (t - 1);
-}
-
-}  // namespace
-
-PeriodWaves::PeriodWaves(int maxPeriod)
+PeriodWaves::PeriodWaves(int maxPeriod, int length)
     : maxPeriod_(maxPeriod < 0 ? 0 : maxPeriod),
-      // Left uninitialised: only the periods that frames actually propose are ever touched.
-      table_(new double[waveOffset(maxPeriod_ + 1)]),
+      length_(length < 0 ? 0 : length),
+      // Only the periods that frames actually propose are ever filled.
+      waves_(static_cast<std::size_t>(maxPeriod_) + 1),
       filled_(new std::once_flag[static_cast<std::size_t>(maxPeriod_) + 1]) {}
 
 const double* PeriodWaves::wave(int tau) const {
-    double* wave = table_.get() + waveOffset(tau);
-    std::call_once(filled_[static_cast<std::size_t>(tau)], [wave, tau] {
-        for (int r = 0; r < tau; ++r) {
-            const double angle = (kAnalysisTwoPi * r) / tau;
-            wave[2 * r] = std::cos(angle);
-            wave[2 * r + 1] = std::sin(angle);
+    const auto slot = static_cast<std::size_t>(tau);
+    std::call_once(filled_[slot], [this, slot, tau] {
+        auto wave = std::make_unique<double[]>(2 * static_cast<std::size_t>(length_));
+        for (int i = 0; i < length_; ++i) {
+            const double angle = (kAnalysisTwoPi * i) / tau;
+            wave[2 * static_cast<std::size_t>(i)] = std::cos(angle);
+            wave[2 * static_cast<std::size_t>(i) + 1] = std::sin(angle);
         }
+        waves_[slot] = std::move(wave);
     });
-    return wave;
+    return waves_[slot].get();
 }
 
 }  // namespace kestrand
