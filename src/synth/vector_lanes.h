@@ -9,8 +9,9 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 // Clones of a function for AVX2 and for the baseline, chosen when the program
-// loads.
-#if defined(__x86_64__) && defined(__linux__)
+// loads. clang (the fuzzing build) cannot pass these vectors between clones
+// of different targets, so there it builds the baseline only.
+#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
 #define KESTRAND_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KESTRAND_VECTOR_CLONES
@@ -21,6 +22,19 @@ namespace kestrand::lanes {
 typedef double Lanes __attribute__((vector_size(32)));
 typedef long long Index __attribute__((vector_size(32)));
 typedef int Int4 __attribute__((vector_size(16)));
+
+#if defined(__clang__)
+// clang has no shuffle with a mask vector (its own takes constant indices),
+// so the fuzzing build picks the lanes one by one; the mask is a constant at
+// every use, so the loop folds away.
+[[gnu::always_inline]] inline Lanes shuffleLanes(Lanes a, Lanes b, Index mask) {
+    Lanes r;
+    for (int k = 0; k < 4; ++k) r[k] = mask[k] < 4 ? a[mask[k] & 3] : b[mask[k] & 3];
+    return r;
+}
+[[gnu::always_inline]] inline Lanes shuffleLanes(Lanes a, Index mask) { return shuffleLanes(a, a, mask); }
+#define __builtin_shuffle(...) ::kestrand::lanes::shuffleLanes(__VA_ARGS__)
+#endif
 
 [[gnu::always_inline]] inline Lanes load(const double* p) {
     Lanes v;
