@@ -4,10 +4,16 @@
 #include <cmath>
 
 #include "synth/fast_sinc.h"
+#include "synth/vector_lanes.h"
 
 namespace kestrand {
 
 namespace {
+
+using namespace lanes;
+
+// Adding and taking away 1.5 * 2^52 rounds to a whole number (|x| < 2^51).
+constexpr double kRoundingShift = 6755399441055744.0;
 
 // A frequency-list entry that can be used as a pitch: entries at or below
 // 21.5 Hz and exactly 55 Hz stand for the average.
@@ -107,31 +113,77 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
     }
 }
 
-// The same loop with the divisions that do not depend on the running state
-// taken out (a table of periods per list entry, products with reciprocals),
-// and the reads of a hop gathered and done four at a time.
+// The same loop in passes over the hop, with every value that stays fixed in
+// a local: the read positions (each depends on the one before); the recorded
+// period and the phase step of every sample (independent of one another, four
+// at a time; the divisions by constants are taken out and the periods per
+// list entry come from a table); the phase (each depends on the one before);
+// then the two read positions of every sample, the reads and the cross-fade,
+// four at a time.
+KESTRAND_VECTOR_CLONES
 void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0, std::int64_t j1,
               std::span<double> direct) {
-    const TimeMap& map = setup.map;
+    const TimeMap map = setup.map;
     const FrequencyList& list = *setup.list;
     const double freqAvg = list.freqAvg;
     const double inverseFrameStep = 1.0 / list.frameStep;
     const double listEnd = list.listSize;
-    const double* periods = st.periods.data();
+    const std::size_t lastEntry = static_cast<std::size_t>(list.listSize);
+    const double* __restrict periods = st.periods.data();
     const double inverseStep = 1.0 / setup.curves->step;
+    const bool bend = !setup.curves->targets.empty();
+    const double target = setup.target;
     // bq = (freqAvg / (inputRate / R)) (1 - mod) + mod = R k1 + mod;
     // advance = S ratio bq / freqAvg - rate = S bq k2 - rate.
-    const double k1 = freqAvg / setup.inputRate * (1.0 - setup.mod);
+    const double mod = setup.mod;
+    const double k1 = freqAvg / setup.inputRate * (1.0 - mod);
     const double k2 = setup.ratio / freqAvg;
-    double I = st.I, U = st.U;
-    std::size_t reads = 0;
-    for (std::int64_t j = j0; j < j1; ++j) {
+    const double inputFrames = setup.inputFrames;
+    const std::int64_t count = j1 - j0;
+    double* __restrict spots = st.spots.data();
+    double* __restrict rates = st.rates.data();
+    double* __restrict lengths = st.lengths.data();
+    double* __restrict steps = st.steps.data();
+
+    double I = st.I;
+    for (std::int64_t k = 0; k < count; ++k) {
         const double rate = I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
-        const double q = I * inverseFrameStep;
+        spots[k] = I;
+        rates[k] = rate;
+        I += rate;
+    }
+    st.I = I;
+
+    // Periods and phase steps, four samples at a time.
+    double latchedTarget = 0.0;
+    std::int64_t k = 0;
+    if (!bend) {
+        const Lanes zero = {0, 0, 0, 0};
+        const Lanes end = {listEnd, listEnd, listEnd, listEnd};
+        for (; k + 4 <= count; k += 4) {
+            const Lanes q = load(spots + k) * inverseFrameStep;
+            const Index inside = (q < listEnd) & (q >= 0.0);
+            Lanes whole = (q + kRoundingShift) - kRoundingShift;
+            whole = whole > q ? whole - 1.0 : whole;
+            // Before the list: entry 0; behind it (or not a number): the last.
+            whole = inside ? whole : (q < 0.0 ? zero : end);
+            const Lanes f = inside ? q - whole : zero;
+            const Int4 entry = __builtin_convertvector(whole, Int4);
+            const Lanes a = {periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]};
+            const Lanes b = {periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1], periods[entry[3] + 1]};
+            const Lanes R = a * (1.0 - f) + b * f;
+            const Lanes bq = R * k1 + mod;
+            store(lengths + k, R);
+            store(steps + k, (target * bq * k2 - load(rates + k)) / R);
+            if (k == 0) latchedTarget = target * bq[0];
+        }
+    }
+    for (; k < count; ++k) {
+        const double q = spots[k] * inverseFrameStep;
         std::size_t p;
         double f;
         if (!(q < listEnd)) {
-            p = static_cast<std::size_t>(list.listSize);
+            p = lastEntry;
             f = 0.0;
         } else if (q < 0.0) {
             p = 0;
@@ -141,31 +193,82 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
             f = q - static_cast<double>(p);
         }
         const double R = periods[p] * (1.0 - f) + periods[p + 1] * f;
-        const double S = wantedFrequency(setup, j, inverseStep);
-        const double bq = R * k1 + setup.mod;
-        const double advance = S * bq * k2 - rate;
-        if (j < setup.outCount && I + U >= 0.0 && I + U < setup.inputFrames) {
-            const double X = I + R * U;
-            st.fades[reads] = 1.0 - 3.0 * U * U + 2.0 * U * U * U;
-            st.indices[reads] = static_cast<std::int32_t>(j);
-            st.positions[2 * reads] = X - R;
-            st.positions[2 * reads + 1] = X;
+        const double S = bend ? wantedFrequency(setup, j0 + k, inverseStep) : target;
+        const double bq = R * k1 + mod;
+        lengths[k] = R;
+        steps[k] = (S * bq * k2 - rates[k]) / R;
+        if (k == 0) latchedTarget = S * bq;
+    }
+    if (j0 % setup.hop == 0 && count > 0) {
+        st.previous = st.latch;
+        st.latch = Latch{spots[0] + rates[0], lengths[0], latchedTarget};
+    }
+
+    // The phase of every sample.
+    double* __restrict phases = st.phases.data();
+    double U = st.U;
+    bool inside = true;
+    for (k = 0; k < count; ++k) {
+        phases[k] = U;
+        const double at = spots[k] + U;
+        inside = inside && at >= 0.0 && at < inputFrames;
+        U = fractionOf(U + steps[k]);
+    }
+    st.U = U;
+
+    const std::int64_t written = std::clamp<std::int64_t>(setup.outCount - j0, 0, count);
+    double* __restrict fades = st.fades.data();
+    double* __restrict early = st.positions.data();
+    double* __restrict late = early + count;
+    double* __restrict values = st.reads.data();
+    double* __restrict out = direct.data();
+    if (inside) {
+        // Every sample of the hop reads inside the recording: positions, reads
+        // and the cross-fade four at a time, straight into the note.
+        for (k = 0; k + 4 <= written; k += 4) {
+            const Lanes u = load(phases + k), R = load(lengths + k);
+            const Lanes X = load(spots + k) + R * u;
+            store(early + k, X - R);
+            store(late + k, X);
+            store(fades + k, 1.0 - 3.0 * u * u + 2.0 * u * u * u);
+        }
+        for (; k < written; ++k) {
+            const double u = phases[k], R = lengths[k];
+            const double X = spots[k] + R * u;
+            early[k] = X - R;
+            late[k] = X;
+            fades[k] = 1.0 - 3.0 * u * u + 2.0 * u * u * u;
+        }
+        const std::size_t n = static_cast<std::size_t>(written);
+        readUnitBatch(*setup.sample, std::span<const double>(early, n), std::span<double>(values, n));
+        readUnitBatch(*setup.sample, std::span<const double>(late, n), std::span<double>(values + count, n));
+        out += j0;
+        for (k = 0; k + 4 <= written; k += 4) {
+            const Lanes W = load(fades + k);
+            store(out + k, (1.0 - W) * load(values + k) + W * load(values + count + k));
+        }
+        for (; k < written; ++k) out[k] = (1.0 - fades[k]) * values[k] + fades[k] * values[count + k];
+        return;
+    }
+    // Some samples read outside: only the others are read.
+    std::int32_t* __restrict indices = st.indices.data();
+    std::size_t reads = 0;
+    for (k = 0; k < written; ++k) {
+        const double at = spots[k], u = phases[k];
+        if (at + u >= 0.0 && at + u < inputFrames) {
+            const double R = lengths[k];
+            const double X = at + R * u;
+            fades[reads] = 1.0 - 3.0 * u * u + 2.0 * u * u * u;
+            indices[reads] = static_cast<std::int32_t>(j0 + k);
+            early[2 * reads] = X - R;
+            early[2 * reads + 1] = X;
             ++reads;
         }
-        I += rate;
-        U = fractionOf(U + advance / R);
-        if (j == j0 && j % setup.hop == 0) {
-            st.previous = st.latch;
-            st.latch = Latch{I, R, S * bq};
-        }
     }
-    st.I = I;
-    st.U = U;
-    readUnitBatch(*setup.sample, std::span<const double>(st.positions.data(), 2 * reads),
-                  std::span<double>(st.reads.data(), 2 * reads));
-    for (std::size_t k = 0; k < reads; ++k) {
-        const double W = st.fades[k];
-        direct[static_cast<std::size_t>(st.indices[k])] = (1.0 - W) * st.reads[2 * k] + W * st.reads[2 * k + 1];
+    readUnitBatch(*setup.sample, std::span<const double>(early, 2 * reads), std::span<double>(values, 2 * reads));
+    for (std::size_t r = 0; r < reads; ++r) {
+        const double W = fades[r];
+        out[indices[r]] = (1.0 - W) * values[2 * r] + W * values[2 * r + 1];
     }
 }
 
@@ -179,6 +282,7 @@ DirectWaveformState startDirectWaveform(const DirectWaveformSetup& setup) {
     st.reads.assign(2 * hop, 0.0);
     st.fades.assign(hop, 0.0);
     st.indices.assign(hop, 0);
+    for (auto* array : {&st.spots, &st.rates, &st.lengths, &st.steps, &st.phases}) array->assign(hop, 0.0);
     const FrequencyList& list = *setup.list;
     const std::size_t size = static_cast<std::size_t>(list.listSize);
     st.periods.resize(size + 2);

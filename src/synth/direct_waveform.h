@@ -57,6 +57,7 @@ struct DirectWaveformState {
     std::vector<double> reads;      // their values
     std::vector<double> fades;      // cross-fade weight per sample
     std::vector<std::int32_t> indices;  // output sample of each pair of reads
+    std::vector<double> spots, rates, lengths, steps, phases;  // per sample of a hop: I, rate, R, phase step, U
 };
 
 // Prepares the state for the note: position at the map's start, phase 0.
