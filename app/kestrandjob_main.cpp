@@ -7,6 +7,14 @@
 #include "paramfile/wresamp.h"
 #include "platform/text.h"
 
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16 text.
+int wmain(int argc, wchar_t** argv) {
+    kestrand::wresampMain(std::vector<std::wstring>(argv, argv + argc));
+    return 0;
+}
+#else
+// POSIX arguments are UTF-8 bytes.
 int main(int argc, char** argv) {
     std::vector<std::wstring> args;
     args.reserve(static_cast<std::size_t>(argc));
@@ -14,3 +22,4 @@ int main(int argc, char** argv) {
     kestrand::wresampMain(args);
     return 0;
 }
+#endif

@@ -17,11 +17,17 @@ namespace {
 constexpr std::size_t kMaxPluginTextLength = 623;
 
 // The module's entry points. The image they return belongs to the module and
-// goes back through the matching release entry.
-using GetWaveEntry = const void* (*)(const char* argument);
-using FreeWaveEntry = void (*)(const void* image);
-using GetPcmDataEntry = const void* (*)(const char* argument, std::int32_t reserved);
-using FreePcmEntry = void (*)(const void* image);
+// goes back through the matching release entry. 32-bit Windows modules export
+// them with the callee-cleans-up convention; elsewhere there is only one.
+#if defined(_WIN32) && !defined(_WIN64)
+#define KESTRAND_PLUGIN_CALL __stdcall
+#else
+#define KESTRAND_PLUGIN_CALL
+#endif
+using GetWaveEntry = const void*(KESTRAND_PLUGIN_CALL*)(const char* argument);
+using FreeWaveEntry = void(KESTRAND_PLUGIN_CALL*)(const void* image);
+using GetPcmDataEntry = const void*(KESTRAND_PLUGIN_CALL*)(const char* argument, std::int32_t reserved);
+using FreePcmEntry = void(KESTRAND_PLUGIN_CALL*)(const void* image);
 
 bool isAbsolute(const std::wstring& path) {
 #ifdef _WIN32
