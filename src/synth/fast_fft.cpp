@@ -86,14 +86,34 @@ FastFftPlan makeFastFftPlan(int n) {
         for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
         plan.bitReverse[static_cast<std::size_t>(i)] = r;
     }
+    // cos and sin of 2 pi k / n for k = 0 .. m: computed up to an eighth of a
+    // turn, the rest by symmetry.
+    plan.splitCos.resize(static_cast<std::size_t>(m) + 1);
+    plan.splitSin.resize(static_cast<std::size_t>(m) + 1);
+    const bool symmetric = m % 4 == 0;
+    for (int k = 0; k <= m; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k);
+        if (symmetric && k > m / 2) {
+            plan.splitCos[at] = -plan.splitCos[static_cast<std::size_t>(m - k)];
+            plan.splitSin[at] = plan.splitSin[static_cast<std::size_t>(m - k)];
+        } else if (symmetric && k > m / 4) {
+            plan.splitCos[at] = plan.splitSin[static_cast<std::size_t>(m / 2 - k)];
+            plan.splitSin[at] = plan.splitCos[static_cast<std::size_t>(m / 2 - k)];
+        } else {
+            plan.splitCos[at] = std::cos(2 * std::numbers::pi * k / n);
+            plan.splitSin[at] = std::sin(2 * std::numbers::pi * k / n);
+        }
+    }
+    // Stage h turns by pi k / h = 2 pi (k m / h) / n: entries of the same table.
     plan.stageCos.assign(1, 1.0);
     plan.stageSin.assign(1, 0.0);
     plan.stageSinForward.assign(1, 0.0);
     for (int h = 2; h < m; h *= 2) {
         for (int k = 0; k < h; ++k) {
-            plan.stageCos.push_back(std::cos(std::numbers::pi * k / h));
-            plan.stageSin.push_back(std::sin(std::numbers::pi * k / h));
-            plan.stageSinForward.push_back(-plan.stageSin.back());
+            const std::size_t at = static_cast<std::size_t>(k) * static_cast<std::size_t>(m / h);
+            plan.stageCos.push_back(plan.splitCos[at]);
+            plan.stageSin.push_back(plan.splitSin[at]);
+            plan.stageSinForward.push_back(-plan.splitSin[at]);
         }
     }
     const int quarter = m / 4;
@@ -103,10 +123,6 @@ FastFftPlan makeFastFftPlan(int n) {
         int r = 0;
         for (int b = 0; b < quarterBits; ++b) r |= ((q >> b) & 1) << (quarterBits - 1 - b);
         plan.quarterReverse.push_back(r);
-    }
-    for (int k = 0; k <= m; ++k) {
-        plan.splitCos.push_back(std::cos(2 * std::numbers::pi * k / n));
-        plan.splitSin.push_back(std::sin(2 * std::numbers::pi * k / n));
     }
     return plan;
 }

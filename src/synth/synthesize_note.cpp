@@ -187,9 +187,16 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     SynthesisShared shared;
     shared.frameSize = N;
     shared.outputRate = outputRate;
-    shared.analysisWindow = makeAnalysisWindow(N);
-    shared.fft = makeFftTables(N);
-    shared.fastFft = makeFastFftPlan(N);
+    // The frame tables only when frames are made, the reference transform
+    // only for the literal evaluation.
+    if (!noFormant) {
+        shared.analysisWindow = makeAnalysisWindow(N);
+        if (options.literal) {
+            shared.fft = makeFftTables(N);
+        } else {
+            shared.fastFft = makeFastFftPlan(N);
+        }
+    }
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded->bytes, info);
     shared.decoded = decodeSample(shared.sample, decodeFrom, decodeTo);
