@@ -1,7 +1,5 @@
-#include <cstring>
-#include <new>
-
 #include "input/loaders.h"
+#include "input/plugin_image.h"
 #include "input/plugin_text.h"
 #include "input/wave_stream.h"
 #include "platform/console.h"
@@ -51,37 +49,12 @@ private:
     std::optional<std::wstring> folder_;
 };
 
-// Copies the sound out of a WAV image handed over by a module: the format at
-// bytes 12 to 35, the data size at 40, the data from 44. Nothing (and no
-// message) for an image that is not RIFF/WAVE.
+// Copies the sound out of a WAV image handed over by a module; the module
+// vouches for as many bytes as its header's data size names.
 std::optional<LoadedSample> copyWaveImage(const void* image, std::int32_t tailFrames) {
-    std::uint8_t headerBytes[kCanonicalHeaderSize];
-    std::memcpy(headerBytes, image, kCanonicalHeaderSize);
-    const std::span<const std::uint8_t, kCanonicalHeaderSize> header(headerBytes);
-    if (!isRiffWaveHeader(header)) return std::nullopt;
-    std::int32_t dataSize = 0;
-    {
-        const std::uint32_t raw = static_cast<std::uint32_t>(headerBytes[40]) |
-                                  (static_cast<std::uint32_t>(headerBytes[41]) << 8) |
-                                  (static_cast<std::uint32_t>(headerBytes[42]) << 16) |
-                                  (static_cast<std::uint32_t>(headerBytes[43]) << 24);
-        dataSize = static_cast<std::int32_t>(raw);
-    }
-    if (dataSize < 0) {
-        printErr("The plug-in module returned a negative data size (%d); not loaded.\n", dataSize);
-        return std::nullopt;
-    }
-    LoadedSample sample;
-    sample.info = waveInfoFromHeader(header);
-    try {
-        const auto* data = static_cast<const std::uint8_t*>(image) + kCanonicalHeaderSize;
-        sample.bytes.assign(data, data + dataSize);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-    sample.dataBytes = static_cast<std::uint32_t>(dataSize);
-    if (!appendZeroTail(sample, tailFrames)) return std::nullopt;
-    return sample;
+    const auto* bytes = static_cast<const std::uint8_t*>(image);
+    const std::size_t size = pluginImageSize(std::span<const std::uint8_t, kCanonicalHeaderSize>(bytes, kCanonicalHeaderSize));
+    return loadedSampleFromImage(std::span<const std::uint8_t>(bytes, size), tailFrames);
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+// libFuzzer target: a decoder program's standard output, read as a canonical
+// 44-byte-header WAV stream. Whatever the header says, only the bytes that
+// arrive are held.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "input/wave_stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::FILE* stream = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    if (stream == nullptr) return 0;
+    // Keep the reader's messages off the fuzzer's output.
+    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
+    constexpr std::int32_t kTail = 4;
+    const auto sample = kestrand::readCanonicalWaveStream(stream, kTail);
+    std::fclose(stream);
+    const bool whole = size >= kestrand::kCanonicalHeaderSize;
+    if (sample) {
+        if (!whole || sample->dataBytes != size - kestrand::kCanonicalHeaderSize) __builtin_trap();
+        if (sample->bytes.size() != sample->dataBytes + std::size_t{kTail} * sample->info.blockAlign) __builtin_trap();
+        for (std::size_t i = 0; i < sample->dataBytes; ++i)
+            if (sample->bytes[i] != data[kestrand::kCanonicalHeaderSize + i]) __builtin_trap();
+        for (std::size_t i = sample->dataBytes; i < sample->bytes.size(); ++i)
+            if (sample->bytes[i] != 0) __builtin_trap();
+    } else if (whole && data[0] == 'R' && data[1] == 'I' && data[2] == 'F' && data[3] == 'F' && data[8] == 'W' &&
+               data[9] == 'A' && data[10] == 'V' && data[11] == 'E') {
+        __builtin_trap();  // a whole RIFF/WAVE header is always taken
+    }
+    return 0;
+}

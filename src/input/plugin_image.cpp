@@ -1,0 +1,49 @@
+#include "input/plugin_image.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/console.h"
+
+namespace kestrand {
+
+namespace {
+
+std::int32_t declaredDataSize(std::span<const std::uint8_t, kCanonicalHeaderSize> header) {
+    const std::uint32_t raw = static_cast<std::uint32_t>(header[40]) | (static_cast<std::uint32_t>(header[41]) << 8) |
+                              (static_cast<std::uint32_t>(header[42]) << 16) |
+                              (static_cast<std::uint32_t>(header[43]) << 24);
+    return static_cast<std::int32_t>(raw);
+}
+
+}  // namespace
+
+std::size_t pluginImageSize(std::span<const std::uint8_t, kCanonicalHeaderSize> header) {
+    return kCanonicalHeaderSize + static_cast<std::size_t>(std::max<std::int32_t>(declaredDataSize(header), 0));
+}
+
+std::optional<LoadedSample> loadedSampleFromImage(std::span<const std::uint8_t> image, std::int32_t tailFrames) {
+    if (image.size() < kCanonicalHeaderSize) return std::nullopt;
+    const std::span<const std::uint8_t, kCanonicalHeaderSize> header = image.first<kCanonicalHeaderSize>();
+    if (!isRiffWaveHeader(header)) return std::nullopt;
+    const std::int32_t dataSize = declaredDataSize(header);
+    if (dataSize < 0) {
+        printErr("The plug-in module returned a negative data size (%d); not loaded.\n", dataSize);
+        return std::nullopt;
+    }
+    const std::span<const std::uint8_t> data =
+        image.subspan(kCanonicalHeaderSize,
+                      std::min(static_cast<std::size_t>(dataSize), image.size() - kCanonicalHeaderSize));
+    LoadedSample sample;
+    sample.info = waveInfoFromHeader(header);
+    try {
+        sample.bytes.assign(data.begin(), data.end());
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    sample.dataBytes = static_cast<std::uint32_t>(data.size());
+    if (!appendZeroTail(sample, tailFrames)) return std::nullopt;
+    return sample;
+}
+
+}  // namespace kestrand
