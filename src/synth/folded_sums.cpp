@@ -75,8 +75,7 @@ void foldedSums(std::span<const double> power, int width, double r, std::span<do
     for (int i = -L; i <= L; ++i) weights[i + L] = envelopeKernel(i * r);
     double* __restrict sums = out.data();
     // Blocks of bins keep their sums in registers while the offsets go
-    // by; each bin still receives its terms in increasing i, so the result
-    // is bit for bit that of the literal loop.
+    // by; each bin still receives its terms in increasing i.
     const int taps = 2 * L + 1;
     const int j0 = sumBlocks(weights, taps, padded, half + 1, sums);
     for (int j = j0; j <= half; ++j) {

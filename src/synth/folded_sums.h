@@ -25,7 +25,9 @@ struct FoldScratch {
 int foldWidth(double spacing, int half);
 
 // out[j] for j = 0 .. H, with H = power.size() - 1 and L limited as above.
-// Gives exactly the sums of the literal loop (same terms, same order).
+// Same terms in the same order as the literal loop; where the processor
+// fuses a multiply with the add that follows it, the product is not rounded
+// on its own, so the sums may differ from the literal ones in the last bits.
 void foldedSums(std::span<const double> power, int width, double r, std::span<double> out, FoldScratch& scratch);
 
 // The literal sum for one bin, term by term (reference for tests).

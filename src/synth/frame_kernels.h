@@ -1,5 +1,6 @@
 // Element-wise loops of the worker's frame, four doubles at a time. Each
-// element is computed exactly as the plain loop would compute it.
+// element is computed as the plain loop would compute it, except that a
+// multiply and the add after it may be fused into one rounding.
 #pragma once
 
 namespace kestrand {

@@ -1,5 +1,6 @@
 // Four doubles as one value, for the hot loops of the synthesis. Each lane
-// is computed as the plain scalar code would compute it. The helpers take and
+// is computed as the plain scalar code would compute it (on processors with
+// fused multiply-add, a product and the sum after it may be rounded once). The helpers take and
 // return vectors by value but are always inlined, so the calling convention
 // for such vectors never applies (hence the silenced ABI note).
 #pragma once
@@ -8,11 +9,11 @@
 
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-// Clones of a function for AVX2 and for the baseline, chosen when the program
-// loads. clang (the fuzzing build) cannot pass these vectors between clones
+// Clones of a function for processors with AVX2 and fused multiply-add and
+// for the baseline, chosen when the program loads. clang (the fuzzing build) cannot pass these vectors between clones
 // of different targets, so there it builds the baseline only.
 #if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
-#define KESTRAND_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define KESTRAND_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define KESTRAND_VECTOR_CLONES
 #endif
