@@ -61,9 +61,11 @@ int foldWidth(double spacing, int half) {
 void foldedSums(std::span<const double> power, int width, double r, std::span<double> out, FoldScratch& scratch) {
     const int half = static_cast<int>(power.size()) - 1;
     const int L = std::clamp(width, 0, 2 * half);
-    if (scratch.padded.size() < static_cast<std::size_t>(half + 1 + 2 * L) ||
-        scratch.weights.size() < static_cast<std::size_t>(2 * L + 1)) {
-        scratch.reserve(half);
+    if (scratch.padded.size() < static_cast<std::size_t>(half + 1 + 2 * L)) {
+        scratch.padded.resize(static_cast<std::size_t>(half + 1 + 2 * L));
+    }
+    if (scratch.weights.size() < static_cast<std::size_t>(2 * L + 1)) {
+        scratch.weights.resize(static_cast<std::size_t>(2 * L + 1));
     }
     // padded[k + L] = P[|k|] for |k| <= H, 0 beyond H: adding a zero term is
     // the same as leaving it out, so every bin runs over all offsets.

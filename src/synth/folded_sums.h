@@ -9,13 +9,15 @@
 
 namespace kestrand {
 
-// Reusable work space of foldedSums, so a frame allocates nothing.
+// Reusable work space of foldedSums, so a frame allocates nothing: room for
+// the widest sums is reserved once, and only the part a sum needs is used
+// (and so touched).
 struct FoldScratch {
     std::vector<double> padded;   // P mirrored at 0 and zero past H
     std::vector<double> weights;  // kernel weight per offset
     void reserve(int half) {
-        padded.resize(static_cast<std::size_t>(5 * half + 1));
-        weights.resize(static_cast<std::size_t>(4 * half + 1));
+        padded.reserve(static_cast<std::size_t>(5 * half + 1));
+        weights.reserve(static_cast<std::size_t>(4 * half + 1));
     }
 };
 
