@@ -23,6 +23,12 @@ void scaleBins(double* data, int n, const double* gain);
 // out[i] = gx * x[i] + gy * y[i] for i < n (out may be x or y).
 void mixElements(double gx, const double* x, double gy, const double* y, double* out, int n);
 
+// Gains of bins 0 .. count - 1: sqrt((numerator[j] / smooth[j]) * factor) *
+// after[j], or 1 where smooth[j] is not positive or the gain would not be a
+// finite number. `after` may be null (no factor after the root).
+void binGains(const double* numerator, const double* smooth, double factor, const double* after, double* gains,
+              int count);
+
 // out[i] = out[i] + x[i] for i < n.
 void addElements(const double* x, double* out, int n);
 

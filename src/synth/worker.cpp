@@ -111,28 +111,23 @@ void processFrame(WorkerSlot& slot) {
     const double* T = slot.powerA.data();  // the source power is no longer needed
     foldedSums(slot.powerB, foldWidth(t, half), 1.0 / t, slot.powerA, slot.fold);
     double* gains = slot.powerB.data();  // nor the voice power
-    for (int j = 0; j <= half; ++j) {
-        const double smooth = T[j];
-        double gain = 1.0;
-        if (smooth > 0.0) {
-            double e;
-            if (g == 1.0) {
-                e = E[j];
+    const double* envelope = E;
+    if (g != 1.0) {
+        // The envelope read at j g: between neighbouring bins, 0 from bin H on.
+        double* warped = slot.extra.data();
+        for (int j = 0; j <= half; ++j) {
+            const double p = j * g;
+            if (p < half) {
+                const int k = static_cast<int>(p);
+                const double f = p - k;
+                warped[j] = (1.0 - f) * E[k] + f * E[k + 1];
             } else {
-                const double p = j * g;
-                if (p < half) {
-                    const int k = static_cast<int>(p);
-                    const double f = p - k;
-                    e = (1.0 - f) * E[k] + f * E[k + 1];
-                } else {
-                    e = 0.0;
-                }
+                warped[j] = 0.0;
             }
-            const double root = std::sqrt((e / smooth) * ratioB);
-            if (std::isfinite(root)) gain = root;
         }
-        gains[j] = gain;
+        envelope = warped;
     }
+    binGains(envelope, T, ratioB, nullptr, gains, half + 1);
     scaleBins(V, n, gains);
 
     // Amplitude from the intensity curve at the frame's middle.
@@ -180,15 +175,7 @@ void processFrame(WorkerSlot& slot) {
         foldedSums(slot.powerB, width, r, slot.powerA, slot.fold);
         const double* A = slot.envelopeSums.data();
         const double* noisePower = slot.powerA.data();
-        const double* tilt = sh.tiltTable.data();
-        for (int j = 0; j <= half; ++j) {
-            double gain = 1.0;
-            if (noisePower[j] > 0.0) {
-                const double root = std::sqrt(A[j] / noisePower[j]) * tilt[j];
-                if (std::isfinite(root)) gain = root;
-            }
-            gains[j] = gain;
-        }
+        binGains(A, noisePower, 1.0, sh.tiltTable.data(), gains, half + 1);
         scaleBins(Q.data(), n, gains);
     }
 
