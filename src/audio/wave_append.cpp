@@ -29,12 +29,7 @@ void refuse(const std::wstring& path, const char* reason) {
 
 // The length of an open file in bytes, the position left at the start;
 // nothing when it cannot be told.
-std::optional<std::uint64_t> fileLength(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return std::nullopt;
-    const long length = std::ftell(file);
-    if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
-    return static_cast<std::uint64_t>(length);
-}
+std::optional<std::uint64_t> fileLength(std::FILE* file) { return openFileLength(file); }
 
 std::optional<std::uint64_t> fileLengthAt(const std::wstring& path) {
     FilePtr file = openFile(path, "rb");

@@ -1,6 +1,7 @@
 // Files and folders by wide path.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -25,6 +26,11 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // Opens a file by wide path with a stdio mode ("rb", "wb", ...). The name "nul"
 // (exactly) is the null device on every system. Returns null on failure.
 FilePtr openFile(const std::wstring& path, const char* mode);
+
+// The length in bytes of an open file, its position left at the start;
+// nothing when it cannot be told (a pipe). Right for files past 2 GiB on
+// every build, including those whose `long` has 32 bits.
+std::optional<std::uint64_t> openFileLength(std::FILE* file);
 
 // True when something exists at the path.
 bool fileExists(const std::wstring& path);

@@ -25,6 +25,13 @@ FilePtr openFile(const std::wstring& path, const char* mode) {
     return FilePtr(std::fopen(systemPath(path).c_str(), mode));
 }
 
+std::optional<std::uint64_t> openFileLength(std::FILE* file) {
+    if (::fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
+    const off_t length = ::ftello(file);
+    if (length < 0 || ::fseeko(file, 0, SEEK_SET) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(length);
+}
+
 bool fileExists(const std::wstring& path) {
     struct stat info {};
     return ::stat(systemPath(path).c_str(), &info) == 0;

@@ -16,6 +16,13 @@ FilePtr openFile(const std::wstring& path, const char* mode) {
     return FilePtr(_wfopen(path.c_str(), wideMode.c_str()));
 }
 
+std::optional<std::uint64_t> openFileLength(std::FILE* file) {
+    if (::_fseeki64(file, 0, SEEK_END) != 0) return std::nullopt;
+    const __int64 length = ::_ftelli64(file);
+    if (length < 0 || ::_fseeki64(file, 0, SEEK_SET) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(length);
+}
+
 bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool makeDirectory(const std::wstring& path) {

@@ -122,8 +122,10 @@ protected:
         std::filesystem::create_directory(dir / "mod");
         module = dir / "mod" / "serve.dll";
         const auto source = std::filesystem::path(KESTRAND_SOURCE_DIR) / "tests/input/plugins/test_plugin.c";
-        ASSERT_TRUE(test::runProgram({compiler->string(), "-shared", "-fPIC", "-DWAVE_PAIR", "-o", module.string(),
-                                      source.string()}));
+        std::vector<std::string> arguments = {compiler->string(), "-shared", "-fPIC", "-DWAVE_PAIR"};
+        if (sizeof(void*) == 4) arguments.push_back("-m32");  // a module the 32-bit build can load
+        arguments.insert(arguments.end(), {"-o", module.string(), source.string()});
+        ASSERT_TRUE(test::runProgram(arguments));
         // The module serves "<argument>.wav" from its own folder.
         std::filesystem::copy_file(dir / "a.wav", dir / "mod" / "a.wav");
     }

@@ -49,6 +49,7 @@ protected:
         built_ = true;
         for (const auto& [name, defines] : variants) {
             std::vector<std::string> arguments = {compiler->string(), "-shared", "-fPIC", "-O1"};
+            if (sizeof(void*) == 4) arguments.push_back("-m32");  // a module the 32-bit build can load
             arguments.insert(arguments.end(), defines.begin(), defines.end());
             arguments.insert(arguments.end(), {"-o", (folder_->path() / name).string(), source.string()});
             built_ = built_ && test::runProgram(arguments);
