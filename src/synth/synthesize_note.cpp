@@ -217,16 +217,24 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         shared.tiltTable = makeTiltTable(N, alpha);
     }
 
-    std::vector<std::unique_ptr<WorkerSlot>> slots;
-    std::vector<std::thread> threads;
+    // The slots, owned together with the pool by the driver and every worker
+    // thread; the threads end by themselves once the render has stopped them.
+    const auto pool = std::make_shared<WorkerPool>();
+    std::vector<std::unique_ptr<WorkerSlot>>& slots = pool->owned;
     if (!noFormant) {
         for (int i = 0; i < threadCount; ++i) {
             auto slot = std::make_unique<WorkerSlot>();
             slot->index = i;
+            slot->pool = pool.get();
             slot->prepare(shared);
             slots.push_back(std::move(slot));
         }
-        for (int i = 0; i < threadCount; ++i) threads.emplace_back(workerThreadMain, std::ref(*slots[static_cast<std::size_t>(i)]));
+        pool->slots = slots;
+        // The driver takes a processor of its own, and frames when it waits.
+        pool->wantActive = std::max(1, std::min(threadCount, processorCount() - 1));
+        for (int i = 0; i < threadCount; ++i) {
+            std::thread([pool, i] { workerThreadMain(*pool->owned[static_cast<std::size_t>(i)]); }).detach();
+        }
     }
 
     // 8. Sample loop, one hop at a time; a frame is handed out after every
@@ -260,7 +268,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
             for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
         }
         WorkerSlot& slot = *slots[s];
-        finishSlot(slots, s);
+        finishSlot(*pool, s);
         if (slot.pending) addFrameToOutput(slot, output, outCount);
         if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), slot.noise.begin());
         slot.envelopeCount = curves.gains.empty() ? list->listSize : nI;
@@ -270,25 +278,21 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         slot.targetFrequency = state.previous.target;
         slot.position = static_cast<std::int32_t>(j);
         slot.pending = true;
-        // Reset before the state says "handed over": whoever takes the frame
-        // sets the event after this.
-        slot.doneEvent.reset();
-        slot.state.store(1);
-        slot.startEvent.set();
+        handOver(*pool, s);
         s = (s + 1) % slots.size();
+        pool->oldest.store(s);
     }
 
     // 9. Shutdown: frames are added in the order they were handed out, so the
     // result does not depend on the number of threads or their timing.
     for (std::size_t k = 0; k < slots.size(); ++k) {
         WorkerSlot& slot = *slots[(s + k) % slots.size()];
-        finishSlot(slots, (s + k) % slots.size());
+        finishSlot(*pool, (s + k) % slots.size());
         if (slot.pending) addFrameToOutput(slot, output, outCount);
         slot.pending = false;
         slot.state.store(-1);
         slot.startEvent.set();
     }
-    for (std::thread& thread : threads) thread.join();
     const double elapsed = highResolutionSeconds() - startTime;
     if (!quiet) printOut("This process took %.03lf msec with %d threads.\n", elapsed * 1000.0, threadCount);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/system_info.h"
 #include "synth/frame_kernels.h"
 
 namespace kestrand {
@@ -203,38 +204,99 @@ void processFrame(WorkerSlot& slot) {
     slot.state.store(0);
 }
 
+namespace {
+
+// Spins of the waits below: long enough to cover a frame being finished on
+// another processor, short next to a note.
+constexpr double kSpinSeconds = 40e-6;
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Takes the oldest frame handed over and not started (state 1 -> 2), or null.
+WorkerSlot* claimOldest(WorkerPool& pool) {
+    const std::size_t count = pool.slots.size();
+    const std::size_t first = pool.oldest.load();
+    for (std::size_t k = 0; k < count; ++k) {
+        WorkerSlot& slot = *pool.slots[(first + k) % count];
+        int handedOver = 1;
+        if (slot.state.compare_exchange_strong(handedOver, 2)) return &slot;
+    }
+    return nullptr;
+}
+
+bool anyHandedOver(const WorkerPool& pool) {
+    for (const auto& slot : pool.slots) {
+        if (slot->state.load() == 1) return true;
+    }
+    return false;
+}
+
+void processAndSignal(WorkerSlot& slot) {
+    processFrame(slot);
+    slot.doneEvent.set();
+}
+
+}  // namespace
+
 void workerThreadMain(WorkerSlot& slot) {
+    WorkerPool& pool = *slot.pool;
     for (;;) {
         slot.startEvent.wait();
-        // Reset before looking at the state: a frame handed over after this
+        // Reset before looking at the states: a frame handed over after this
         // sets the event again, so no hand-over is missed.
         slot.startEvent.reset();
         if (slot.state.load() == -1) return;
-        int handedOver = 1;
-        if (slot.state.compare_exchange_strong(handedOver, 2)) {
-            processFrame(slot);
-            slot.doneEvent.set();
+        pool.active.fetch_add(1);
+        for (;;) {
+            if (WorkerSlot* frame = claimOldest(pool)) {
+                processAndSignal(*frame);
+                continue;
+            }
+            bool found = false;
+            const double until = highResolutionSeconds() + kSpinSeconds;
+            while (!found && highResolutionSeconds() < until) {
+                relax();
+                found = anyHandedOver(pool);
+            }
+            if (found) continue;
+            pool.active.fetch_sub(1);
+            // A frame handed over while this thread still counted as awake
+            // woke nobody: look once more after leaving the count.
+            if (anyHandedOver(pool)) {
+                pool.active.fetch_add(1);
+                continue;
+            }
+            break;
         }
     }
 }
 
-void finishSlot(std::span<const std::unique_ptr<WorkerSlot>> slots, std::size_t next) {
-    const std::size_t count = slots.size();
-    WorkerSlot& target = *slots[next];
+void handOver(WorkerPool& pool, std::size_t index) {
+    WorkerSlot& slot = *pool.slots[index];
+    // Reset before the state says "handed over": whoever takes the frame
+    // sets the event after this.
+    slot.doneEvent.reset();
+    slot.state.store(1);
+    if (pool.active.load() < pool.wantActive) slot.startEvent.set();
+}
+
+void finishSlot(WorkerPool& pool, std::size_t next) {
+    WorkerSlot& target = *pool.slots[next];
     while (target.state.load() != 0) {
-        bool took = false;
-        for (std::size_t k = 0; k < count && !took; ++k) {
-            WorkerSlot& slot = *slots[(next + k) % count];
-            int handedOver = 1;
-            if (slot.state.compare_exchange_strong(handedOver, 2)) {
-                processFrame(slot);
-                slot.doneEvent.set();
-                took = true;
-            }
+        if (WorkerSlot* frame = claimOldest(pool)) {
+            processAndSignal(*frame);
+            continue;
         }
-        if (!took) target.doneEvent.wait();
+        // The frame is being processed elsewhere: watch it, then sleep.
+        const double until = highResolutionSeconds() + kSpinSeconds;
+        while (target.state.load() != 0 && highResolutionSeconds() < until) relax();
+        if (target.state.load() != 0) target.doneEvent.wait();
     }
-    // The worker sets the event right after it finished the frame.
+    // Whoever finished the frame sets the event right after it.
     target.doneEvent.wait();
 }
 

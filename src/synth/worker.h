@@ -49,10 +49,26 @@ struct SynthesisShared {
     bool literal = false;
 };
 
+struct WorkerSlot;
+
+// The slots of a render as one pool of frames: any thread may take any frame
+// that was handed over and not started (state 1 -> 2), oldest first; the
+// driver adds the finished frames into the note in hand-over order. The
+// worker threads share ownership of the pool and end by themselves after the
+// render, so nothing waits for them.
+struct WorkerPool {
+    std::vector<std::unique_ptr<WorkerSlot>> owned;
+    std::span<const std::unique_ptr<WorkerSlot>> slots;  // = owned
+    std::atomic<std::size_t> oldest{0};  // the slot handed over longest ago (the driver's next)
+    std::atomic<int> active{0};          // worker threads awake and looking for frames
+    int wantActive = 1;                  // wake a sleeping worker while fewer are awake
+};
+
 // One worker thread's frame record and its private work space.
 struct WorkerSlot {
     int index = 0;
     const SynthesisShared* shared = nullptr;
+    WorkerPool* pool = nullptr;
     // Per frame, written by the driver while the slot is idle.
     std::int32_t position = 0;       // last output sample of the frame
     double rateRatio = 1.0;          // input rate / output rate
@@ -79,15 +95,21 @@ struct WorkerSlot {
 // Processes the frame described by the slot into slot.frame.
 void processFrame(WorkerSlot& slot);
 
-// Body of a worker thread: waits for its start event, takes the slot's frame
-// unless the driver took it first (state 1 -> 2), processes it and signals it
-// done; ends when it is started with state -1.
+// Body of a worker thread: waits for its start event; then, while there are
+// frames handed over and not started in the pool (its own or any other), it
+// takes the oldest, processes it and signals that slot done, looking a little
+// longer before it goes back to sleep. Ends when started with state -1.
 void workerThreadMain(WorkerSlot& slot);
+
+// Hands the frame written into slot `index` over to the pool, waking the
+// slot's thread when fewer workers than wanted are awake.
+void handOver(WorkerPool& pool, std::size_t index);
 
 // Waits until slot `next` has finished its frame. Rather than wait idle, the
 // calling thread takes frames that were handed over but not started yet,
-// `next` first and then in hand-over order, and processes them itself.
-void finishSlot(std::span<const std::unique_ptr<WorkerSlot>> slots, std::size_t next);
+// oldest first, and processes them itself; then it watches the slot for a
+// short while before it sleeps on the slot's done event.
+void finishSlot(WorkerPool& pool, std::size_t next);
 
 // Adds the slot's finished frame into the note (indices 0 .. outputCount - 1 only).
 void addFrameToOutput(const WorkerSlot& slot, std::span<double> output, std::int32_t outputCount);
