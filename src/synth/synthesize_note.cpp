@@ -218,7 +218,8 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
     }
 
     // The slots, owned together with the pool by the driver and every worker
-    // thread; the threads end by themselves once the render has stopped them.
+    // thread; the threads start when frames need them and end by themselves
+    // once the render has stopped them.
     const auto pool = std::make_shared<WorkerPool>();
     std::vector<std::unique_ptr<WorkerSlot>>& slots = pool->owned;
     if (!noFormant) {
@@ -232,9 +233,6 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         pool->slots = slots;
         // The driver takes a processor of its own, and frames when it waits.
         pool->wantActive = std::max(1, std::min(threadCount, processorCount() - 1));
-        for (int i = 0; i < threadCount; ++i) {
-            std::thread([pool, i] { workerThreadMain(*pool->owned[static_cast<std::size_t>(i)]); }).detach();
-        }
     }
 
     // 8. Sample loop, one hop at a time; a frame is handed out after every
@@ -278,7 +276,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         slot.targetFrequency = state.previous.target;
         slot.position = static_cast<std::int32_t>(j);
         slot.pending = true;
-        handOver(*pool, s);
+        handOver(pool, s);
         s = (s + 1) % slots.size();
         pool->oldest.store(s);
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "platform/system_info.h"
 #include "synth/frame_kernels.h"
@@ -244,13 +245,8 @@ void processAndSignal(WorkerSlot& slot) {
 
 void workerThreadMain(WorkerSlot& slot) {
     WorkerPool& pool = *slot.pool;
+    // Whoever started or woke this thread counted it as awake.
     for (;;) {
-        slot.startEvent.wait();
-        // Reset before looking at the states: a frame handed over after this
-        // sets the event again, so no hand-over is missed.
-        slot.startEvent.reset();
-        if (slot.state.load() == -1) return;
-        pool.active.fetch_add(1);
         for (;;) {
             if (WorkerSlot* frame = claimOldest(pool)) {
                 processAndSignal(*frame);
@@ -264,24 +260,44 @@ void workerThreadMain(WorkerSlot& slot) {
             }
             if (found) continue;
             pool.active.fetch_sub(1);
+            slot.sleeping.store(true);
             // A frame handed over while this thread still counted as awake
-            // woke nobody: look once more after leaving the count.
-            if (anyHandedOver(pool)) {
+            // woke nobody: look once more, and stay awake unless a waker has
+            // claimed this thread in between (it then sets the event).
+            if (anyHandedOver(pool) && slot.sleeping.exchange(false)) {
                 pool.active.fetch_add(1);
                 continue;
             }
             break;
         }
+        slot.startEvent.wait();
+        slot.startEvent.reset();
+        if (slot.state.load() == -1) return;
     }
 }
 
-void handOver(WorkerPool& pool, std::size_t index) {
-    WorkerSlot& slot = *pool.slots[index];
+void handOver(const std::shared_ptr<WorkerPool>& pool, std::size_t index) {
+    WorkerSlot& slot = *pool->slots[index];
     // Reset before the state says "handed over": whoever takes the frame
     // sets the event after this.
     slot.doneEvent.reset();
     slot.state.store(1);
-    if (pool.active.load() < pool.wantActive) slot.startEvent.set();
+    if (pool->active.load() >= pool->wantActive) return;
+    // Wake a sleeping worker, or start another while there are fewer than
+    // the render's thread count.
+    for (int t = 0; t < pool->started; ++t) {
+        WorkerSlot& worker = *pool->slots[static_cast<std::size_t>(t)];
+        if (worker.sleeping.exchange(false)) {
+            pool->active.fetch_add(1);
+            worker.startEvent.set();
+            return;
+        }
+    }
+    if (pool->started < static_cast<int>(pool->slots.size())) {
+        const std::size_t t = static_cast<std::size_t>(pool->started++);
+        pool->active.fetch_add(1);
+        std::thread([pool, t] { workerThreadMain(*pool->owned[t]); }).detach();
+    }
 }
 
 void finishSlot(WorkerPool& pool, std::size_t next) {

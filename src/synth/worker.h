@@ -62,6 +62,7 @@ struct WorkerPool {
     std::atomic<std::size_t> oldest{0};  // the slot handed over longest ago (the driver's next)
     std::atomic<int> active{0};          // worker threads awake and looking for frames
     int wantActive = 1;                  // wake a sleeping worker while fewer are awake
+    int started = 0;                     // worker threads started so far (by the driver)
 };
 
 // One worker thread's frame record and its private work space.
@@ -69,6 +70,7 @@ struct WorkerSlot {
     int index = 0;
     const SynthesisShared* shared = nullptr;
     WorkerPool* pool = nullptr;
+    std::atomic<bool> sleeping{false};  // this slot's thread waits on startEvent, claimable by a waker
     // Per frame, written by the driver while the slot is idle.
     std::int32_t position = 0;       // last output sample of the frame
     double rateRatio = 1.0;          // input rate / output rate
@@ -95,15 +97,17 @@ struct WorkerSlot {
 // Processes the frame described by the slot into slot.frame.
 void processFrame(WorkerSlot& slot);
 
-// Body of a worker thread: waits for its start event; then, while there are
-// frames handed over and not started in the pool (its own or any other), it
-// takes the oldest, processes it and signals that slot done, looking a little
-// longer before it goes back to sleep. Ends when started with state -1.
+// Body of a worker thread (one per slot, started when first needed): while
+// there are frames handed over and not started in the pool, it takes the
+// oldest, processes it and signals that slot done, looking a little longer
+// before it sleeps on its slot's start event. Ends when woken with its slot's
+// state at -1.
 void workerThreadMain(WorkerSlot& slot);
 
-// Hands the frame written into slot `index` over to the pool, waking the
-// slot's thread when fewer workers than wanted are awake.
-void handOver(WorkerPool& pool, std::size_t index);
+// Hands the frame written into slot `index` over to the pool; while fewer
+// workers than wanted are awake, wakes a sleeping one or starts another (up
+// to one per slot).
+void handOver(const std::shared_ptr<WorkerPool>& pool, std::size_t index);
 
 // Waits until slot `next` has finished its frame. Rather than wait idle, the
 // calling thread takes frames that were handed over but not started yet,
