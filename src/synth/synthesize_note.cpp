@@ -227,7 +227,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
             auto slot = std::make_unique<WorkerSlot>();
             slot->index = i;
             slot->pool = pool.get();
-            slot->prepare(shared);
+            slot->prepareFrame(shared);
             slots.push_back(std::move(slot));
         }
         pool->slots = slots;

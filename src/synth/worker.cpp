@@ -15,7 +15,7 @@ void forward(std::vector<double>& data, WorkerSlot& slot) {
     if (slot.shared->literal) {
         realFft(data, slot.shared->fft);
     } else {
-        fastRealFft(data, slot.shared->fastFft, slot.fftScratch);
+        fastRealFft(data, slot.shared->fastFft, slot.work->fftScratch);
     }
 }
 
@@ -23,7 +23,7 @@ void inverse(std::vector<double>& data, WorkerSlot& slot) {
     if (slot.shared->literal) {
         inverseRealFft(data, slot.shared->fft);
     } else {
-        fastInverseRealFft(data, slot.shared->fastFft, slot.fftScratch);
+        fastInverseRealFft(data, slot.shared->fastFft, slot.work->fftScratch);
     }
 }
 
@@ -38,18 +38,32 @@ std::int64_t wholeFrameStart(double v, int half) {
 
 }  // namespace
 
-void WorkerSlot::prepare(const SynthesisShared& tables) {
-    shared = &tables;
+void FrameWork::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
     const std::size_t bins = n / 2 + 1;
-    for (auto* array : {&voice, &source, &breath, &extra, &frame, &noise}) array->assign(n, 0.0);
+    for (auto* array : {&voice, &source, &breath, &extra}) array->assign(n, 0.0);
     for (auto* array : {&powerA, &powerB, &envelopeSums}) array->assign(bins, 0.0);
     fold.reserve(static_cast<int>(n / 2));
     fftScratch.prepare(tables.fastFft);
 }
 
+void WorkerSlot::prepareFrame(const SynthesisShared& tables) {
+    shared = &tables;
+    const std::size_t n = static_cast<std::size_t>(tables.frameSize);
+    frame.assign(n, 0.0);
+    noise.assign(n, 0.0);
+}
+
+void WorkerSlot::prepare(const SynthesisShared& tables) {
+    prepareFrame(tables);
+    ownWork = std::make_unique<FrameWork>();
+    ownWork->prepare(tables);
+    work = ownWork.get();
+}
+
 void processFrame(WorkerSlot& slot) {
     const SynthesisShared& sh = *slot.shared;
+    FrameWork& wk = *slot.work;
     slot.state.store(2);
     const int n = sh.frameSize;
     const int half = n / 2;
@@ -66,7 +80,7 @@ void processFrame(WorkerSlot& slot) {
     double ratioB = t / o;
 
     // Voice frame: the direct waveform under the window, zero before the note.
-    double* V = slot.voice.data();
+    double* V = wk.voice.data();
     const std::int64_t first = static_cast<std::int64_t>(slot.position) - n + 1;
     if (first >= 0 && static_cast<std::size_t>(first) + static_cast<std::size_t>(n) <= sh.directSize) {
         multiplyElements(window, sh.directBuffer + first, V, n);
@@ -77,10 +91,10 @@ void processFrame(WorkerSlot& slot) {
             V[i] = window[i] * x;
         }
     }
-    forward(slot.voice, slot);
+    forward(wk.voice, slot);
 
     // Source frame: the recording around v.
-    std::vector<double>& S = slot.source;
+    std::vector<double>& S = wk.source;
     if (sh.inputRate == static_cast<std::uint32_t>(sh.outputRate)) {
         const std::int64_t b0 = wholeFrameStart(v, half);
         if (literal) {
@@ -102,21 +116,21 @@ void processFrame(WorkerSlot& slot) {
     if (sh.reverse) std::reverse(S.begin(), S.end());
     forward(S, slot);
 
-    packedPower(S.data(), n, slot.powerA.data());
-    packedPower(V, n, slot.powerB.data());
+    packedPower(S.data(), n, wk.powerA.data());
+    packedPower(V, n, wk.powerB.data());
 
     // Source envelope, then the voice frame reshaped to it: a gain per bin,
     // 1 where the voice frame's smoothed power is not positive.
-    double* E = slot.envelopeSums.data();
-    foldedSums(slot.powerA, foldWidth(o, half), 1.0 / o, slot.envelopeSums, slot.fold);
+    double* E = wk.envelopeSums.data();
+    foldedSums(wk.powerA, foldWidth(o, half), 1.0 / o, wk.envelopeSums, wk.fold);
     for (int j = 0; j <= half; ++j) E[j] = std::max(0.0, E[j]);
-    const double* T = slot.powerA.data();  // the source power is no longer needed
-    foldedSums(slot.powerB, foldWidth(t, half), 1.0 / t, slot.powerA, slot.fold);
-    double* gains = slot.powerB.data();  // nor the voice power
+    const double* T = wk.powerA.data();  // the source power is no longer needed
+    foldedSums(wk.powerB, foldWidth(t, half), 1.0 / t, wk.powerA, wk.fold);
+    double* gains = wk.powerB.data();  // nor the voice power
     const double* envelope = E;
     if (g != 1.0) {
         // The envelope read at j g: between neighbouring bins, 0 from bin H on.
-        double* warped = slot.extra.data();
+        double* warped = wk.extra.data();
         for (int j = 0; j <= half; ++j) {
             const double p = j * g;
             if (p < half) {
@@ -147,7 +161,7 @@ void processFrame(WorkerSlot& slot) {
     }
 
     // Breath: noise shaped like the aperiodic part of the recording.
-    std::vector<double>& Q = slot.breath;
+    std::vector<double>& Q = wk.breath;
     const bool breath = sh.breathiness > 0.0;
     if (breath) {
         multiplyElements(window, slot.noise.data(), Q.data(), n);
@@ -162,21 +176,21 @@ void processFrame(WorkerSlot& slot) {
             multiplyElements(window, S.data(), S.data(), n);
         } else {
             readRun(sh.decoded, start, step, sh.breathWidth, S);
-            readRun(sh.decoded, start + m, step, sh.breathWidth, slot.extra);
-            windowedDifference(window, S.data(), slot.extra.data(), S.data(), n);
+            readRun(sh.decoded, start + m, step, sh.breathWidth, wk.extra);
+            windowedDifference(window, S.data(), wk.extra.data(), S.data(), n);
         }
         if (sh.reverse) std::reverse(S.begin(), S.end());
         forward(S, slot);
         forward(Q, slot);
-        packedPower(S.data(), n, slot.powerA.data());
-        packedPower(Q.data(), n, slot.powerB.data());
+        packedPower(S.data(), n, wk.powerA.data());
+        packedPower(Q.data(), n, wk.powerB.data());
         const double J = n * w / (m * g);
         const double r = (2.0 / 3.0) / J;
         const int width = foldWidth(1.5 * J, half);
-        foldedSums(slot.powerA, width, r, slot.envelopeSums, slot.fold);
-        foldedSums(slot.powerB, width, r, slot.powerA, slot.fold);
-        const double* A = slot.envelopeSums.data();
-        const double* noisePower = slot.powerA.data();
+        foldedSums(wk.powerA, width, r, wk.envelopeSums, wk.fold);
+        foldedSums(wk.powerB, width, r, wk.powerA, wk.fold);
+        const double* A = wk.envelopeSums.data();
+        const double* noisePower = wk.powerA.data();
         binGains(A, noisePower, 1.0, sh.tiltTable.data(), gains, half + 1);
         scaleBins(Q.data(), n, gains);
     }
@@ -187,7 +201,7 @@ void processFrame(WorkerSlot& slot) {
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (literal) {
-        inverse(slot.voice, slot);
+        inverse(wk.voice, slot);
         if (breath) inverse(Q, slot);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
@@ -236,7 +250,8 @@ bool anyHandedOver(const WorkerPool& pool) {
     return false;
 }
 
-void processAndSignal(WorkerSlot& slot) {
+void processAndSignal(WorkerSlot& slot, FrameWork& work) {
+    slot.work = &work;
     processFrame(slot);
     slot.doneEvent.set();
 }
@@ -245,11 +260,13 @@ void processAndSignal(WorkerSlot& slot) {
 
 void workerThreadMain(WorkerSlot& slot) {
     WorkerPool& pool = *slot.pool;
+    FrameWork work;
+    work.prepare(*slot.shared);
     // Whoever started or woke this thread counted it as awake.
     for (;;) {
         for (;;) {
             if (WorkerSlot* frame = claimOldest(pool)) {
-                processAndSignal(*frame);
+                processAndSignal(*frame, work);
                 continue;
             }
             bool found = false;
@@ -304,7 +321,11 @@ void finishSlot(WorkerPool& pool, std::size_t next) {
     WorkerSlot& target = *pool.slots[next];
     while (target.state.load() != 0) {
         if (WorkerSlot* frame = claimOldest(pool)) {
-            processAndSignal(*frame);
+            if (!pool.driverWork) {
+                pool.driverWork = std::make_unique<FrameWork>();
+                pool.driverWork->prepare(*frame->shared);
+            }
+            processAndSignal(*frame, *pool.driverWork);
             continue;
         }
         // The frame is being processed elsewhere: watch it, then sleep.

@@ -51,6 +51,16 @@ struct SynthesisShared {
 
 struct WorkerSlot;
 
+// The work arrays of one thread that processes frames, sized once.
+struct FrameWork {
+    std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
+    FoldScratch fold;
+    FastFftScratch fftScratch;
+
+    // Sizes the arrays for the shared frame size.
+    void prepare(const SynthesisShared& tables);
+};
+
 // The slots of a render as one pool of frames: any thread may take any frame
 // that was handed over and not started (state 1 -> 2), oldest first; the
 // driver adds the finished frames into the note in hand-over order. The
@@ -63,6 +73,7 @@ struct WorkerPool {
     std::atomic<int> active{0};          // worker threads awake and looking for frames
     int wantActive = 1;                  // wake a sleeping worker while fewer are awake
     int started = 0;                     // worker threads started so far (by the driver)
+    std::unique_ptr<FrameWork> driverWork;  // the driver's, made when it first takes a frame
 };
 
 // One worker thread's frame record and its private work space.
@@ -85,12 +96,13 @@ struct WorkerSlot {
     bool pending = false;  // driver: frame not yet added into the note
     ManualResetEvent startEvent{false};
     ManualResetEvent doneEvent{true};
-    // Work arrays, sized once.
-    std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
-    FoldScratch fold;
-    FastFftScratch fftScratch;
+    // The work arrays of the thread processing the frame.
+    FrameWork* work = nullptr;
+    std::unique_ptr<FrameWork> ownWork;
 
-    // Sizes the work arrays for the shared frame size.
+    // Sizes the frame and noise arrays for the shared frame size.
+    void prepareFrame(const SynthesisShared& tables);
+    // The same, and work arrays of the slot's own for processing it alone.
     void prepare(const SynthesisShared& tables);
 };
 
