@@ -260,13 +260,18 @@ void processAndSignal(WorkerSlot& slot, FrameWork& work) {
 
 void workerThreadMain(WorkerSlot& slot) {
     WorkerPool& pool = *slot.pool;
-    FrameWork work;
-    work.prepare(*slot.shared);
+    // Made with the first frame: a thread may start after the render it was
+    // started for has finished, and then touches nothing but the pool.
+    std::unique_ptr<FrameWork> work;
     // Whoever started or woke this thread counted it as awake.
     for (;;) {
         for (;;) {
             if (WorkerSlot* frame = claimOldest(pool)) {
-                processAndSignal(*frame, work);
+                if (!work) {
+                    work = std::make_unique<FrameWork>();
+                    work->prepare(*frame->shared);
+                }
+                processAndSignal(*frame, *work);
                 continue;
             }
             bool found = false;
