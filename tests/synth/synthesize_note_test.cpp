@@ -129,6 +129,23 @@ TEST(SynthesizeNote, SameResultWithAnyThreadCount) {
     EXPECT_TRUE(*one == *seven);
 }
 
+// Worker threads outlive their render and start when frames first need them:
+// renders one after another, with any thread count, still agree.
+TEST(SynthesizeNote, BackToBackRendersAgree) {
+    OutputFormat format(44100);
+    TempDir dir;
+    const std::wstring voice = copyVoice(dir);
+    RenderJob job = quietJob(voice, 330.0, 120);
+    std::int32_t count = 0;
+    const auto first = synthesizeNote(job, count, 0);
+    ASSERT_TRUE(first.has_value());
+    for (int round = 0; round < 24; ++round) {
+        const auto again = synthesizeNote(job, count, 1 + round % 8);
+        ASSERT_TRUE(again.has_value());
+        ASSERT_TRUE(*again == *first) << "round " << round;
+    }
+}
+
 // The fast kernels against tap-by-tap reads: after normalisation, as 32-bit
 // float output, no sample moves by more than 1e-6 of full scale.
 void expectFastMatchesLiteral(RenderJob job, int rate) {
