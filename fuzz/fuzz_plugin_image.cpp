@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> image(data, size);
     const auto sample = kestrand::loadedSampleFromImage(image, kTail);
     if (!sample) return 0;
-    if (size < kestrand::kCanonicalHeaderSize) __builtin_trap();
+    if (size < kestrand::kCanonicalHeaderSize || !kestrand::isUsableStreamFormat(sample->info)) __builtin_trap();
     const std::size_t declared = kestrand::pluginImageSize(image.first<kestrand::kCanonicalHeaderSize>());
     if (sample->dataBytes != std::min(declared, size) - kestrand::kCanonicalHeaderSize) __builtin_trap();
     if (sample->bytes.size() != sample->dataBytes + std::size_t{kTail} * sample->info.blockAlign) __builtin_trap();

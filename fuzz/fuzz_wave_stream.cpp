@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "input/wave_stream.h"
 
@@ -25,9 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (sample->bytes[i] != data[kestrand::kCanonicalHeaderSize + i]) __builtin_trap();
         for (std::size_t i = sample->dataBytes; i < sample->bytes.size(); ++i)
             if (sample->bytes[i] != 0) __builtin_trap();
-    } else if (whole && data[0] == 'R' && data[1] == 'I' && data[2] == 'F' && data[3] == 'F' && data[8] == 'W' &&
-               data[9] == 'A' && data[10] == 'V' && data[11] == 'E') {
-        __builtin_trap();  // a whole RIFF/WAVE header is always taken
+        if (!kestrand::isUsableStreamFormat(sample->info)) __builtin_trap();
+    } else if (whole) {
+        // A whole RIFF/WAVE header with a usable format is always taken.
+        const std::span<const std::uint8_t, kestrand::kCanonicalHeaderSize> header(data,
+                                                                                  kestrand::kCanonicalHeaderSize);
+        if (kestrand::isRiffWaveHeader(header) && kestrand::isUsableStreamFormat(kestrand::waveInfoFromHeader(header)))
+            __builtin_trap();
     }
     return 0;
 }

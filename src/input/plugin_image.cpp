@@ -36,6 +36,11 @@ std::optional<LoadedSample> loadedSampleFromImage(std::span<const std::uint8_t> 
                       std::min(static_cast<std::size_t>(dataSize), image.size() - kCanonicalHeaderSize));
     LoadedSample sample;
     sample.info = waveInfoFromHeader(header);
+    if (!isUsableStreamFormat(sample.info)) {
+        printErr("The plug-in module's WAV image has %u channels and a block align of %u; not loaded.\n",
+                 static_cast<unsigned>(sample.info.channels), static_cast<unsigned>(sample.info.blockAlign));
+        return std::nullopt;
+    }
     try {
         sample.bytes.assign(data.begin(), data.end());
     } catch (const std::bad_alloc&) {

@@ -20,7 +20,8 @@ std::size_t pluginImageSize(std::span<const std::uint8_t, kCanonicalHeaderSize> 
 // from byte 44, followed by tailFrames zero frames. A data size beyond the
 // image's bytes is cut to what the image holds. Nothing (and no message) for
 // an image shorter than the header or not RIFF/WAVE or when memory runs out;
-// nothing, with a message on standard error, for a negative data size.
+// nothing, with a message on standard error, for a negative data size or a
+// format that isUsableStreamFormat refuses.
 std::optional<LoadedSample> loadedSampleFromImage(std::span<const std::uint8_t> image, std::int32_t tailFrames);
 
 }  // namespace kestrand

@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "audio/wave_format_chunk.h"
 #include "platform/console.h"
 
 namespace kestrand {
@@ -42,6 +43,11 @@ WaveInfo waveInfoFromHeader(std::span<const std::uint8_t, kCanonicalHeaderSize> 
     return info;
 }
 
+bool isUsableStreamFormat(const WaveInfo& info) {
+    return info.channels >= 1 && info.channels <= kMaxWaveChannels && info.blockAlign >= info.channels &&
+           info.blockAlign <= kMaxWaveBlockAlign;
+}
+
 bool appendZeroTail(LoadedSample& sample, std::int32_t tailFrames) {
     if (tailFrames <= 0) return true;
     const std::size_t tailBytes = static_cast<std::size_t>(tailFrames) * sample.info.blockAlign;
@@ -64,6 +70,11 @@ std::optional<LoadedSample> readCanonicalWaveStream(std::FILE* stream, std::int3
     }
     LoadedSample sample;
     sample.info = waveInfoFromHeader(header);
+    if (!isUsableStreamFormat(sample.info)) {
+        printErr("The decoder's WAV stream has %u channels and a block align of %u; not loaded.\n",
+                 static_cast<unsigned>(sample.info.channels), static_cast<unsigned>(sample.info.blockAlign));
+        return std::nullopt;
+    }
     try {
         std::size_t total = 0;
         while (total <= kMaxStreamBytes - kBlockSize) {

@@ -1,7 +1,8 @@
 // Sizes and counts read from files are never trusted beyond the bytes the
 // file holds: a list file claiming 2^31 - 1 frames, a WAV claiming 4 GB of
 // sound and an AIFF claiming 2^32 - 1 frames cost the program no more memory
-// than an ordinary note. The peak is read from /usr/bin/time -v.
+// than an ordinary note, and neither does a decoder stream whose header names
+// an absurd block align. The peak is read from /usr/bin/time -v.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -94,6 +95,23 @@ TEST_F(BoundedMemory, WaveClaimingFourGigabytes) {
     for (int i = 0; i < 400; ++i) putU16(wav, static_cast<std::uint16_t>(i * 97));
     test::writeFileBytes(dir / "huge.wav", wav);
     expectSmallPeak("huge.wav", "huge_out.wav");
+}
+
+TEST_F(BoundedMemory, DecoderStreamWithAHugeBlockAlign) {
+    // A decoder that writes a 44-byte header naming a block align of 65535
+    // and 64 bytes of sound: the stream is refused rather than given a zero
+    // tail of 4 x 1024 such frames.
+    std::vector<std::uint8_t> stream = test::makeWaveImage(1, 1, 44100, 16, std::vector<std::uint8_t>(64, 1));
+    stream[32] = 0xFF;
+    stream[33] = 0xFF;
+    test::writeFileBytes(dir / "odd.wav", stream);
+    const std::string script = "#!/bin/sh\ncat \"$1\"\n";
+    test::writeFileBytes(dir / "dec.exe", std::vector<std::uint8_t>(script.begin(), script.end()));
+    fs::permissions(dir / "dec.exe", fs::perms::owner_all);
+    const std::string input = (dir / "dec.exe").string() + " " + (dir / "odd.wav").string();
+    const auto peak = peakKilobytes(test::noteCommand(input, (dir / "odd_out.wav").string()));
+    ASSERT_TRUE(peak);
+    EXPECT_LT(*peak, baseline + kAllowanceKilobytes) << "ordinary note " << baseline << " kB";
 }
 
 TEST_F(BoundedMemory, AiffClaimingTwoToTheThirtyTwoFrames) {

@@ -50,5 +50,29 @@ TEST(PluginImage, RefusesShortForeignAndNegativeImages) {
     EXPECT_FALSE(loadedSampleFromImage(negative, 1));
 }
 
+// Channel counts and block aligns beyond what the WAV file reader accepts
+// would size the zero tail from a few header bytes; they are refused.
+TEST(PluginImage, RefusesFormatsBeyondTheReaderLimits) {
+    struct Case {
+        std::uint16_t channels;
+        std::uint16_t blockAlign;
+        bool usable;
+    };
+    for (const Case c : {Case{1, 2, true}, Case{256, 2048, true}, Case{0, 2, false}, Case{1, 0, false},
+                         Case{257, 514, false}, Case{1, 2049, false}, Case{1, 65535, false}, Case{4, 2, false}}) {
+        auto image = test::makeWaveImage(1, 1, 44100, 16, {1, 2, 3, 4});
+        image[22] = static_cast<std::uint8_t>(c.channels);
+        image[23] = static_cast<std::uint8_t>(c.channels >> 8);
+        image[32] = static_cast<std::uint8_t>(c.blockAlign);
+        image[33] = static_cast<std::uint8_t>(c.blockAlign >> 8);
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, block align " << c.blockAlign);
+        const auto sample = loadedSampleFromImage(image, 4096);
+        EXPECT_EQ(sample.has_value(), c.usable);
+        if (sample) {
+            EXPECT_EQ(sample->bytes.size(), 4u + 4096u * c.blockAlign);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kestrand
