@@ -182,7 +182,8 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         return std::nullopt;
     }
     const double startTime = highResolutionSeconds();
-    const int threadCount = workerThreadCount(threadRequest, processorCount());
+    const int processors = processorCount();  // asks the system each time: once per render
+    const int threadCount = workerThreadCount(threadRequest, processors);
 
     SynthesisShared shared;
     shared.frameSize = N;
@@ -232,7 +233,7 @@ std::optional<std::vector<double>> synthesizeNoteWithOptions(const RenderJob& jo
         }
         pool->slots = slots;
         // The driver takes a processor of its own, and frames when it waits.
-        pool->wantActive = std::max(1, std::min(threadCount, processorCount() - 1));
+        pool->wantActive = std::max(1, std::min(threadCount, processors - 1));
     }
 
     // 8. Sample loop, one hop at a time; a frame is handed out after every
