@@ -386,8 +386,8 @@ TEST_F(WaveAppend, ShortNoteBuffersAndTheNullDeviceAreHandled) {
 }
 
 TEST_F(WaveAppend, TheRenderStageAppendsCachedNotesToItsTarget) {
-    ::unsetenv("OUTPUT_SAMPLES_PER_SEC");
-    ::unsetenv("OUTPUT_BITS_PER_SAMPLE");
+    test::unsetEnvironment("OUTPUT_SAMPLES_PER_SEC");
+    test::unsetEnvironment("OUTPUT_BITS_PER_SAMPLE");
     const auto cache = dir / "cache.wav";
     const std::vector<int> cached = ramp(2000, -500, 1);
     test::writeFileBytes(cache, test::makeWaveImage(1, 1, 22050, 16, int16Bytes(cached)));

@@ -39,6 +39,7 @@ constexpr long kAllowanceKilobytes = 64 * 1024;
 class BoundedMemory : public ::testing::Test {
 protected:
     void SetUp() override {
+        KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
         if (!timeAvailable()) GTEST_SKIP() << "/usr/bin/time is not installed";
         fs::copy_file(test::voiceSample("a.wav"), dir / "a.wav");
         fs::copy_file(test::voiceSample("a_wav.frq"), dir / "a_wav.frq");

@@ -6,6 +6,8 @@
 
 #include "entry/command_line.h"
 #include "entry/number_text.h"
+#include "platform/files.h"
+#include "support/test_files.h"
 
 namespace kestrand {
 namespace {
@@ -105,11 +107,13 @@ TEST(InputText, CutsDoubleExtensionsAtFirstMatch) {
 }
 
 TEST(InputText, LoadModulePrefixesTheFileName) {
-    ::setenv("loadmodule", "/opt/dec.dll", 1);
-    EXPECT_EQ(*parse({L"/voice/a.wav", L"o.wav"}).voiceFile, L"/opt/dec.dll a.wav");
+    test::setEnvironment("loadmodule", "/opt/dec.dll");
+    // The folder is cut at this system's separator.
+    const std::wstring sample = std::wstring(L"voice") + kPathSeparator + L"a.wav";
+    EXPECT_EQ(*parse({sample, L"o.wav"}).voiceFile, L"/opt/dec.dll a.wav");
     EXPECT_EQ(*parse({L"a.mp3.wav", L"o.wav"}).voiceFile, L"/opt/dec.dll a.mp3.wav");  // no cut here
     EXPECT_EQ(*parse({L"/x/dec.dll /v/a.mp3.wav", L"o.wav"}).voiceFile, L"/x/dec.dll /v/a.mp3");
-    ::unsetenv("loadmodule");
+    test::unsetEnvironment("loadmodule");
 }
 
 TEST(InputText, OverlongTextIsRefusedNotTruncated) {

@@ -21,6 +21,7 @@ using test::TempDir;
 class OutputSafety : public ::testing::Test {
 protected:
     void SetUp() override {
+        KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
         fs::copy_file(test::voiceSample("a.wav"), dir / "a.wav");
         fs::copy_file(test::voiceSample("a_wav.frq"), dir / "a_wav.frq");
     }

@@ -13,6 +13,7 @@ using test::runCommand;
 std::string program() { return "'" + test::programPath().string() + "'"; }
 
 TEST(Program, WithoutArgumentsPrintsTwoBannerLinesAndExitsWithOne) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     const auto result = runCommand(program() + " 2>&1");
     EXPECT_EQ(result.exitCode, 1);
     const std::string bits = sizeof(void*) == 8 ? "(64-bit)" : "(32-bit)";
@@ -26,12 +27,14 @@ TEST(Program, WithoutArgumentsPrintsTwoBannerLinesAndExitsWithOne) {
 }
 
 TEST(Program, WithOneArgumentWritesNothingAndExitsWithZero) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     const auto result = runCommand(program() + " whatever.wav 2>&1");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, "");
 }
 
 TEST(Program, GFlagNoticeOnlyBesideTempBatAndNotForNul) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const std::string cd = "cd '" + dir.path().string() + "' && ";
     const std::string note = " missing.wav out.wav C4 100 G 2>/dev/null";
@@ -44,6 +47,7 @@ TEST(Program, GFlagNoticeOnlyBesideTempBatAndNotForNul) {
 }
 
 TEST(Program, MissingSampleReportsAndWritesNoFile) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const std::string out = (dir / "out.wav").string();
     const auto result = runCommand(program() + " '" + (dir / "missing.wav").string() + "' '" + out + "' A4 100 2>&1");

@@ -6,6 +6,7 @@
 
 #include "entry/render_settings.h"
 #include "entry/render_stage.h"
+#include "support/test_files.h"
 
 namespace kestrand {
 namespace {
@@ -25,8 +26,8 @@ TEST(OutputSettings, FollowTheEnvironmentWithinRange) {
         {"64000", "abc", 64000, 16, 2048}, {"63999", "16", 63999, 16, 1024}, {"16000", "16", 16000, 16, 512},
     };
     for (const auto& c : cases) {
-        ::setenv("OUTPUT_SAMPLES_PER_SEC", c.rate, 1);
-        ::setenv("OUTPUT_BITS_PER_SAMPLE", c.bits, 1);
+        test::setEnvironment("OUTPUT_SAMPLES_PER_SEC", c.rate);
+        test::setEnvironment("OUTPUT_BITS_PER_SAMPLE", c.bits);
         applyOutputSettings();
         const RenderSettings& s = renderSettings();
         EXPECT_EQ(s.outputSampleRate, c.expectedRate) << c.rate;
@@ -35,10 +36,10 @@ TEST(OutputSettings, FollowTheEnvironmentWithinRange) {
         EXPECT_EQ(s.hopSize, c.expectedFrame / 4);
     }
     // Unset variables keep the previous values.
-    ::setenv("OUTPUT_SAMPLES_PER_SEC", "22050", 1);
+    test::setEnvironment("OUTPUT_SAMPLES_PER_SEC", "22050");
     applyOutputSettings();
-    ::unsetenv("OUTPUT_SAMPLES_PER_SEC");
-    ::unsetenv("OUTPUT_BITS_PER_SAMPLE");
+    test::unsetEnvironment("OUTPUT_SAMPLES_PER_SEC");
+    test::unsetEnvironment("OUTPUT_BITS_PER_SAMPLE");
     applyOutputSettings();
     EXPECT_EQ(renderSettings().outputSampleRate, 22050);
     renderSettings() = RenderSettings{};

@@ -61,6 +61,7 @@ TEST(FrequencyListGeneration, DamagedStoredListIsAnalysedAgainAndReplaced) {
 }
 
 TEST(FrequencyListGeneration, DecoderInputsUseTheCacheDirectory) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const LoadedSample sample = loadSample(test::voiceSample("ma.wav"));
     const std::wstring input = test::widePath(dir / "dec.exe") + L" " + test::widePath(dir / "ma.ogg");
@@ -151,6 +152,7 @@ TEST(FrequencyListGeneration, GenerateFailsWithoutASample) {
 }
 
 TEST(FrequencyListGeneration, GFlagOfTheProgramWritesTheList) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto path = dir / "voice.wav";
     std::filesystem::copy_file(test::voiceSample("i.wav"), path);

@@ -37,6 +37,7 @@ std::vector<std::uint8_t> streamWithDeclaredSize(std::uint32_t declared, const s
 }
 
 TEST(CommandOutput, DataIsEverythingAfterTheHeaderWhateverTheSizeField) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     TempDir dir;
     for (const std::size_t count : {std::size_t{0}, std::size_t{1000}, std::size_t{1024}, std::size_t{3001}}) {
         for (const std::uint32_t declared : {0u, 0xFFFFFFFFu, 16u}) {
@@ -80,6 +81,7 @@ TEST(CommandOutput, BadStreamsFailWithTheMessage) {
 }
 
 TEST(CommandOutput, DecoderThatDiesKeepsWhatArrived) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     TempDir dir;
     test::writeFileBytes(dir / "stream.wav", test::makeWaveImage(1, 1, 44100, 16, countingBytes(5000)));
     const auto script = test::writeScript(dir / "dies.sh", "head -c 544 \"$1\"\nkill -9 $$\n");

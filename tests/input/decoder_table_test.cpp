@@ -55,6 +55,7 @@ TEST(DecoderTable, TemplatesAsCommandLineAndAsArguments) {
 }
 
 TEST(DecoderTable, RowsAreChosenByExtensionAndSetVariable) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     TempDir dir;
     NoDecoders none;
     const auto faad = standIn(dir, "faad", 10);
@@ -98,6 +99,7 @@ TEST(DecoderTable, WavFilesGoToTheWaveReaderWithTailInFrames) {
 }
 
 TEST(DecoderTable, FileNamesReachTheDecoderAsOneArgumentAndStartNothingElse) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     TempDir dir;
     NoDecoders none;
     const auto flac = standIn(dir, "flac", 30);

@@ -1,14 +1,22 @@
 #include "input/input_test_support.h"
 
+#ifdef _WIN32
+#include <process.h>
+#include <stdlib.h>
+#else
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
+#endif
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
+#include "platform/text.h"
+#include "support/test_files.h"
 
 namespace kestrand::test {
 
@@ -16,17 +24,17 @@ ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::
     : name_(std::move(name)) {
     if (const char* old = std::getenv(name_.c_str())) old_ = old;
     if (value) {
-        ::setenv(name_.c_str(), value->c_str(), 1);
+        setEnvironment(name_, *value);
     } else {
-        ::unsetenv(name_.c_str());
+        unsetEnvironment(name_);
     }
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
     if (old_) {
-        ::setenv(name_.c_str(), old_->c_str(), 1);
+        setEnvironment(name_, *old_);
     } else {
-        ::unsetenv(name_.c_str());
+        unsetEnvironment(name_);
     }
 }
 
@@ -40,6 +48,32 @@ std::filesystem::path writeScript(const std::filesystem::path& path, const std::
     return path;
 }
 
+#ifdef _WIN32
+std::optional<std::filesystem::path> findProgram(const std::string& name) {
+    const char* searchPath = std::getenv("PATH");
+    if (searchPath == nullptr) return std::nullopt;
+    std::stringstream folders(searchPath);
+    std::string folder;
+    while (std::getline(folders, folder, ';')) {
+        if (folder.empty()) continue;
+        const auto candidate = std::filesystem::path(folder) / (name + ".exe");
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool runProgram(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return false;
+    // The runtime joins the vector into one command line; quotes keep blanks.
+    std::vector<std::wstring> quoted;
+    for (const auto& argument : arguments) quoted.push_back(L"\"" + widen(argument) + L"\"");
+    std::vector<const wchar_t*> argv;
+    for (const auto& argument : quoted) argv.push_back(argument.c_str());
+    argv.push_back(nullptr);
+    return ::_wspawnvp(_P_WAIT, widen(arguments[0]).c_str(), argv.data()) == 0;
+}
+#else
 std::optional<std::filesystem::path> findProgram(const std::string& name) {
     const char* searchPath = std::getenv("PATH");
     if (searchPath == nullptr) return std::nullopt;
@@ -63,6 +97,7 @@ bool runProgram(const std::vector<std::string>& arguments) {
     if (::waitpid(child, &status, 0) < 0) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+#endif
 
 std::string readFileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

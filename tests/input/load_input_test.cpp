@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_files.h"
+
 namespace kestrand {
 namespace {
 
@@ -27,6 +29,7 @@ TEST(LoaderChoice, MarkersFirstThenExtensions) {
 }
 
 TEST(LoaderChoice, HostCommandLinesRunThroughTheShell) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     const auto sample = loadInput(L"true.exe 2>/dev/null; printf 'RIFF....WAVEfmt \\020\\0\\0\\0\\1\\0\\1\\0"
                                   L"\\104\\254\\0\\0\\210\\130\\1\\0\\2\\0\\020\\0data\\0\\0\\0\\0ab'",
                                   1);

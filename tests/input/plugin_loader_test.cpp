@@ -1,4 +1,8 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 
 #include "input/input_test_support.h"
@@ -82,10 +86,14 @@ protected:
         return result;
     }
     static bool stillLoaded(const std::string& name) {
+#ifdef _WIN32
+        return ::GetModuleHandleW(module(name).c_str()) != nullptr;
+#else
         void* handle = ::dlopen(module(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
         if (handle == nullptr) return false;
         ::dlclose(handle);
         return true;
+#endif
     }
 
     static inline TempDir* folder_ = nullptr;

@@ -40,6 +40,7 @@ struct UriTest : ::testing::Test {
 };
 
 TEST_F(UriTest, DownloadsOnceThenDecodesTheLocalCopy) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     writeText(dir / "song.uri", "http://example.org/voice/a.MP3");
     test::writeFileBytes(dir / "song.src", kRecording);
     const std::wstring uri = widen((dir / "song.uri").string());
@@ -78,6 +79,7 @@ TEST_F(UriTest, TheLineIsComparedAsRead) {
 }
 
 TEST_F(UriTest, FlacRecordingNeedsFlacpath) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     writeText(dir / "f.uri", "http://example.org/f.flac");
     test::writeFileBytes(dir / "f.uob", kRecording);
     EXPECT_FALSE(loadUriInput(widen((dir / "f.uri").string()), 0));
@@ -113,6 +115,7 @@ TEST_F(UriTest, OverlongFirstLineIsRefused) {
 }
 
 TEST_F(UriTest, DownloadToFileCopiesTheOutput) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     const auto source = dir / "blob";
     std::vector<std::uint8_t> blob(20000);
     for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i % 251);

@@ -9,7 +9,14 @@ namespace kestrand {
 namespace {
 
 std::optional<LoadedSample> readStream(std::vector<std::uint8_t> bytes, std::int32_t tail) {
+#ifdef _WIN32
+    // Without memory streams the bytes go through a temporary file.
+    const test::TempDir dir;
+    test::writeFileBytes(dir / "stream.bin", bytes);
+    std::FILE* stream = ::_wfopen((dir / "stream.bin").c_str(), L"rb");
+#else
     std::FILE* stream = ::fmemopen(bytes.data(), bytes.size(), "rb");
+#endif
     if (stream == nullptr) return std::nullopt;
     auto sample = readCanonicalWaveStream(stream, tail);
     std::fclose(stream);

@@ -160,7 +160,7 @@ TEST(ParameterJob, PitchBendPrefixes) {
     EXPECT_FALSE(fresh.pitchBend);
     setJobParameter(fresh, L"pitchbend", L",");
     setJobParameter(fresh, L"pitchbend", L"Z,AB");
-    setJobParameter(fresh, L"pitchbend", L"\x10FFFF,AB");
+    setJobParameter(fresh, L"pitchbend", L"\U0010FFFF,AB");
 }
 
 TEST(ParameterJob, IntensityForms) {

@@ -114,6 +114,7 @@ std::vector<std::uint8_t> int16Bytes(const std::vector<int>& samples) {
 }
 
 TEST(KestrandJob, WithoutOutputOrCacheItPrintsUsage) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     EXPECT_EQ(run(""),
               "SAMPLES=44100\nwresamp: Zu wenig Argumente.\n"
               "引数：1入力wav 2出力wav 3出力の長さ 4音程 5音量 6mod 7gen 8bre 9alpha\n"
@@ -123,6 +124,7 @@ TEST(KestrandJob, WithoutOutputOrCacheItPrintsUsage) {
 }
 
 TEST(KestrandJob, CachedNotesGrowTheTargetFile) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto cache = dir / "cache.wav";
     std::vector<int> cached(4410);
@@ -167,6 +169,7 @@ TEST(KestrandJob, CachedNotesGrowTheTargetFile) {
 }
 
 TEST(KestrandJob, ARefusedTargetIsLeftAsItWas) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto cache = dir / "cache.wav";
     test::writeFileBytes(cache, test::makeWaveImage(1, 1, 44100, 16, int16Bytes(std::vector<int>(1000, 5))));
@@ -189,6 +192,7 @@ TEST(KestrandJob, TheExampleJobFileNamesTheBundledVoice) {
 
 // Needs the synthesis engine: two notes rendered from the bundled voice into one file.
 TEST(KestrandJob, RendersNotesIntoAGrowingFile) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto jobFile = dir / "job.txt";
     const std::string text = "voicefile=" + test::voiceSample("a.wav").string() + "\noutfile=" +

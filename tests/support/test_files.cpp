@@ -1,8 +1,13 @@
 #include "support/test_files.h"
 
+#ifdef _WIN32
+#include <stdlib.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -47,15 +52,34 @@ std::filesystem::path programPath() { return std::filesystem::path(KESTRAND_BINA
 
 CommandResult runCommand(const std::string& commandLine) {
     CommandResult result;
+#ifdef _WIN32
+    std::FILE* pipe = ::_popen(commandLine.c_str(), "rb");
+#else
     std::FILE* pipe = ::popen(commandLine.c_str(), "r");
+#endif
     if (pipe == nullptr) return result;
     char buffer[4096];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+#ifdef _WIN32
+    result.exitCode = ::_pclose(pipe);
+#else
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return result;
 }
+
+#ifdef _WIN32
+// The wide call keeps the wide environment, which the program reads, in step.
+void setEnvironment(const std::string& name, const std::string& value) {
+    ::_wputenv_s(widen(name).c_str(), widen(value).c_str());
+}
+void unsetEnvironment(const std::string& name) { ::_wputenv_s(widen(name).c_str(), L""); }
+#else
+void setEnvironment(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
+void unsetEnvironment(const std::string& name) { ::unsetenv(name.c_str()); }
+#endif
 
 void putU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value & 0xFF));
@@ -88,6 +112,10 @@ std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t c
     return out;
 }
 
+#ifdef _WIN32
+std::wstring widePath(const std::filesystem::path& path) { return path.wstring(); }
+#else
 std::wstring widePath(const std::filesystem::path& path) { return widen(path.string()); }
+#endif
 
 }  // namespace kestrand::test

@@ -7,6 +7,15 @@
 #include <string>
 #include <vector>
 
+// Skips a test that runs programs or stand-in decoder scripts through a POSIX
+// shell. The Windows programs get the same paths checked end to end by
+// scripts/windows-check.sh.
+#ifdef _WIN32
+#define KESTRAND_SKIP_WITHOUT_POSIX_SHELL() GTEST_SKIP() << "runs programs through a POSIX shell"
+#else
+#define KESTRAND_SKIP_WITHOUT_POSIX_SHELL() static_cast<void>(0)
+#endif
+
 namespace kestrand::test {
 
 // A fresh empty folder under the system's temporary folder, removed when the object goes.
@@ -38,6 +47,11 @@ struct CommandResult {
 };
 // Runs a shell command line and captures its standard output.
 CommandResult runCommand(const std::string& commandLine);
+
+// Sets or removes an environment variable of this process; the program's own
+// lookups see the change on every system.
+void setEnvironment(const std::string& name, const std::string& value);
+void unsetEnvironment(const std::string& name);
 
 // Little-endian byte writers for building test files.
 void putU16(std::vector<std::uint8_t>& out, std::uint16_t value);
