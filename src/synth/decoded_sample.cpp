@@ -32,7 +32,7 @@ inline std::int64_t floorToInt(double x) {
 // turns of pi / 4. At f = 0 only the middle weight is left, as it should be
 // (the tap at d = -2 of a whole position, and the one at d = 2, weigh 0).
 template <class T>
-inline void unitWeights(T f, T& u0, T& u1, T& u2, T& u3) {
+inline void unitWeights(const T& f, T& u0, T& u1, T& u2, T& u3) {
     const T x = f * (std::numbers::pi / 4);
     const T q = x * x;
     // |x| <= pi / 4: the first omitted terms are below 1e-16.

@@ -16,7 +16,7 @@ using namespace lanes;
 namespace {
 
 // Square roots of four non-negative values.
-[[gnu::always_inline]] inline Lanes squareRoots(Lanes x) {
+[[gnu::always_inline]] inline Lanes squareRoots(const Lanes& x) {
 #if defined(__SSE2__)
     __m128d low, high;
     std::memcpy(&low, &x, sizeof low);

@@ -1,8 +1,9 @@
 // Four doubles as one value, for the hot loops of the synthesis. Each lane
 // is computed as the plain scalar code would compute it (on processors with
-// fused multiply-add, a product and the sum after it may be rounded once). The helpers take and
-// return vectors by value but are always inlined, so the calling convention
-// for such vectors never applies (hence the silenced ABI note).
+// fused multiply-add, a product and the sum after it may be rounded once).
+// The helpers take vectors by reference and return them by value; they are
+// always inlined, so the calling convention for returned vectors never
+// applies (hence the silenced ABI warning).
 #pragma once
 
 #include <cstring>
@@ -42,8 +43,8 @@ typedef int Int4 __attribute__((vector_size(16)));
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-[[gnu::always_inline]] inline void store(double* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
-[[gnu::always_inline]] inline Lanes reversed(Lanes v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
+[[gnu::always_inline]] inline void store(double* p, const Lanes& v) { std::memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline Lanes reversed(const Lanes& v) { return __builtin_shuffle(v, Index{3, 2, 1, 0}); }
 
 // rows[l][k] <- rows[k][l].
 [[gnu::always_inline]] inline void transpose(Lanes* rows) {
