@@ -15,6 +15,15 @@
 #include <string.h>
 #include <unistd.h>
 
+/* 32-bit Windows hosts call the entry points with the callee-cleans-up
+ * convention; link such a module with -Wl,--kill-at so that the exported
+ * names carry no size suffix. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define PLUGIN_CALL __stdcall
+#else
+#define PLUGIN_CALL
+#endif
+
 static void note(const char* what, const char* text, int number) {
     const char* logPath = getenv("KESTRAND_PLUGIN_LOG");
     if (logPath == NULL) return;
@@ -80,26 +89,26 @@ static void* makeImage(const char* argument) {
 }
 
 #if defined(WAVE_PAIR) || defined(GETWAVE_ONLY)
-void* getwave(const char* argument) {
+void* PLUGIN_CALL getwave(const char* argument) {
     note("getwave", argument, 0);
     return makeImage(argument);
 }
 #endif
 
 #if defined(WAVE_PAIR)
-void freewave(void* image) {
+void PLUGIN_CALL freewave(void* image) {
     note("freewave", image == NULL ? "null" : "image", 0);
     free(image);
 }
 #endif
 
 #if defined(PCM_PAIR)
-void* getpcmdata(const char* argument, int reserved) {
+void* PLUGIN_CALL getpcmdata(const char* argument, int reserved) {
     note("getpcmdata", argument, reserved);
     return makeImage(argument);
 }
 
-void freepcm(void* image) {
+void PLUGIN_CALL freepcm(void* image) {
     note("freepcm", image == NULL ? "null" : "image", 0);
     free(image);
 }

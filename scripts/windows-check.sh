@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Builds the Windows x64 and x86 programs with the mingw-w64 cross compilers,
+# checks that they need nothing beyond the system's own DLLs, runs the unit
+# tests of both under Wine, and renders notes end to end under Wine, comparing
+# them with the Linux build's output. Installs what it needs (Debian).
+# Environment: KESTRAND_JOBS (parallel build jobs, default: processor count),
+# KESTRAND_LINUX_BUILD (the Linux build folder to compare with, default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs="${KESTRAND_JOBS:-$(nproc)}"
+linux_build="${KESTRAND_LINUX_BUILD:-build}"
+export DEBIAN_FRONTEND=noninteractive
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+
+# --- what the check needs -------------------------------------------------
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${as_root[@]}" dpkg --add-architecture i386
+  "${as_root[@]}" apt-get update -qq
+fi
+packages=(cmake make g++ python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix wine64 wine32:i386 libgtest-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# --- the Linux reference build ----------------------------------------------
+if [ ! -f "$linux_build/CMakeCache.txt" ]; then
+  cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRAND_TESTS=ON >/dev/null
+fi
+cmake --build "$linux_build" -j"$jobs" --target kestrand kestrandpitch
+
+# --- the Windows builds -------------------------------------------------------
+declare -A toolchain=([x64]=cmake/mingw-x86_64.cmake [x86]=cmake/mingw-i686.cmake)
+declare -A folder=([x64]=build-win64 [x86]=build-win32)
+declare -A bits=([x64]=64 [x86]=32)
+declare -A cc=([x64]=x86_64-w64-mingw32-gcc-posix [x86]=i686-w64-mingw32-gcc-posix)
+declare -A objdump=([x64]=x86_64-w64-mingw32-objdump [x86]=i686-w64-mingw32-objdump)
+# The only DLLs a self-contained program may import.
+system_dlls='^(KERNEL32|msvcrt|USER32|ADVAPI32|ntdll)\.dll$'
+
+for target in x64 x86; do
+  echo "== Windows $target build =="
+  cmake -S . -B "${folder[$target]}" -DCMAKE_TOOLCHAIN_FILE="${toolchain[$target]}" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRAND_TESTS=ON >/dev/null
+  log=$(mktemp)
+  cmake --build "${folder[$target]}" -j"$jobs" 2>&1 | tee "$log" | grep -E "warning|error" || true
+  if grep -q "warning:" "$log"; then
+    echo "FAIL: the $target build has warnings"
+    exit 1
+  fi
+  rm -f "$log"
+  for program in kestrand kestrandpitch kestrandjob; do
+    exe="${folder[$target]}/$program.exe"
+    [ -f "$exe" ] || { echo "FAIL: $exe was not built"; exit 1; }
+    while read -r dll; do
+      if ! [[ "$dll" =~ $system_dlls ]]; then
+        echo "FAIL: $exe imports $dll"
+        exit 1
+      fi
+    done < <("${objdump[$target]}" -p "$exe" | awk '/DLL Name:/ { print $3 }')
+  done
+  echo "programs import only system DLLs"
+done
+
+# --- Wine ----------------------------------------------------------------------
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d)
+export WINEDEBUG=-all
+work=$(mktemp -d)
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX" "$work"
+}
+trap cleanup EXIT
+wineboot -i >/dev/null 2>&1
+
+for target in x64 x86; do
+  echo "== Windows $target unit tests under Wine =="
+  log="$work/tests-$target.log"
+  if ! wine "${folder[$target]}/kestrand_tests.exe" --gtest_brief=1 >"$log" 2>&1; then
+    cat "$log"
+    echo "FAIL: the $target unit tests"
+    exit 1
+  fi
+  grep -E '^\[ +(PASSED|SKIPPED|FAILED) +\]' "$log"
+done
+
+# --- end to end -------------------------------------------------------------------
+# Same length and header, no 16-bit sample more than 1 LSB apart (the runtimes'
+# math functions may differ in the last bit).
+compare_wav() {
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+if len(a) != len(b) or a[:44] != b[:44]:
+    sys.exit(f"FAIL: {sys.argv[2]} differs in length or header from {sys.argv[1]}")
+n = (len(a) - 44) // 2
+sa = struct.unpack(f"<{n}h", a[44:44 + 2 * n])
+sb = struct.unpack(f"<{n}h", b[44:44 + 2 * n])
+worst = max((abs(x - y) for x, y in zip(sa, sb)), default=0)
+if worst > 1:
+    sys.exit(f"FAIL: {sys.argv[2]} has a sample {worst} LSB away from {sys.argv[1]}")
+print(f"  {sys.argv[2].split('/')[-1]}: {n} samples, largest difference {worst} LSB")
+PY
+}
+
+cp voice/a.wav "$work/a.wav"
+cd "$work"
+linux="$root/$linux_build/kestrand"
+vibrato=$(echo "0 20 40 50 40 20 0 -20 -40 -50 -40 -20 0" | "$root/$linux_build/kestrandpitch" encode std 0)
+# name pitch flags length pitch-bend
+notes=(
+  "c4|C4||600|"
+  "g4vib|G4||1000|$vibrato"
+  "e4breath|E4|B80g-10|800|"
+)
+render() {  # program output pitch flags length bend
+  local program=("${@:1:$#-5}")
+  local args=("${@:$#-4}")
+  if [ -n "${args[4]}" ]; then
+    "${program[@]}" a.wav "${args[0]}" "${args[1]}" 100 "${args[2]}" 0 "${args[3]}" 60 0 100 0 '!120' "${args[4]}" >/dev/null
+  else
+    "${program[@]}" a.wav "${args[0]}" "${args[1]}" 100 "${args[2]}" 0 "${args[3]}" 60 0 100 0 >/dev/null
+  fi
+}
+# The reference list and notes from the Linux build.
+"$linux" a.wav nul C4 100 G >/dev/null 2>&1
+cp a_wav.frq linux.frq
+for note in "${notes[@]}"; do
+  IFS='|' read -r name pitch flags length bend <<<"$note"
+  render "$linux" "linux-$name.wav" "$pitch" "$flags" "$length" "$bend"
+done
+
+for target in x64 x86; do
+  echo "== Windows $target end to end under Wine =="
+  exe="$root/${folder[$target]}/kestrand.exe"
+  # Without arguments the program prints the banner and exits with 1.
+  banner=$(wine "$exe" | head -n 1 | tr -d '\r' || true)
+  echo "  banner: $banner"
+  [[ "$banner" == *"(${bits[$target]}-bit)"* ]] || { echo "FAIL: the banner does not say ${bits[$target]}-bit"; exit 1; }
+
+  # The G flag writes the same list as the Linux build.
+  rm -f a_wav.frq
+  wine "$exe" a.wav nul C4 100 G >/dev/null 2>&1
+  python3 - linux.frq a_wav.frq <<'PY'
+import struct, sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+if len(a) != len(b) or a[:8] != b[:8] or a[8:12] != b[8:12]:
+    sys.exit("FAIL: the G flag's list differs in size or header from the Linux build's")
+n = (len(a) - 40) // 8
+da = struct.unpack(f"<{n}d", a[40:40 + 8 * n])
+db = struct.unpack(f"<{n}d", b[40:40 + 8 * n])
+worst = max((abs(x - y) / max(abs(x), 1.0) for x, y in zip(da, db)), default=0.0)
+if worst > 1e-6:
+    sys.exit(f"FAIL: the G flag's list has a value {worst:.3g} (relative) away from the Linux build's")
+print(f"  G flag list: {len(b)} bytes, largest relative difference {worst:.3g}")
+PY
+
+  for note in "${notes[@]}"; do
+    IFS='|' read -r name pitch flags length bend <<<"$note"
+    render wine "$exe" "$target-$name.wav" "$pitch" "$flags" "$length" "$bend"
+    compare_wav "linux-$name.wav" "$target-$name.wav"
+  done
+
+  # "-" sends the same bytes to standard output, in binary mode.
+  wine "$exe" a.wav - C4 100 "" 0 600 60 0 100 0 >"$target-dash.wav"
+  cmp "$target-c4.wav" "$target-dash.wav" || { echo "FAIL: standard output differs from the file"; exit 1; }
+  echo "  standard output: same bytes as the file"
+
+  # A decoder plug-in module built for this target.
+  mkdir -p "mod $target"
+  cp a.wav "mod $target/a.wav"
+  "${cc[$target]}" -O1 -shared -static-libgcc -DWAVE_PAIR -Wl,--kill-at -o "mod $target/dec.dll" \
+    "$root/tests/input/plugins/test_plugin.c"
+  wine "$exe" "\"mod $target\\dec.dll\" a" "$target-plugin.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  cmp "$target-c4.wav" "$target-plugin.wav" || { echo "FAIL: the plug-in module's note differs"; exit 1; }
+  failed=$(wine "$exe" "\"mod $target\\dec.dll\" null" "$target-null.wav" C4 100 "" 0 600 60 0 100 0 || true)
+  [[ "$failed" == *"失敗"* ]] || { echo "FAIL: no Japanese failure message from the plug-in path"; exit 1; }
+  echo "  plug-in module: loads, renders the same note, failure message in Japanese"
+
+  # An outside decoder through the command processor, with blanks in both paths.
+  mkdir -p "dec $target"
+  "${cc[$target]}" -O1 -static -o "dec $target/flac.exe" "$root/tests/input/tools/wave_cat.c"
+  cp a.wav "my a.flac"
+  flacpath="dec $target\\flac.exe" wine "$exe" "my a.flac" "$target-decoder.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  cmp "$target-c4.wav" "$target-decoder.wav" || { echo "FAIL: the decoder's note differs"; exit 1; }
+  echo "  outside decoder: started through the command processor, same note"
+
+  # The other two programs.
+  pitch=$(echo "0 20 40 50 40 20 0 -20 -40 -50 -40 -20 0" | wine "$root/${folder[$target]}/kestrandpitch.exe" encode std 0 | tr -d '\r')
+  [ "$pitch" = "$vibrato" ] || { echo "FAIL: kestrandpitch.exe encodes differently"; exit 1; }
+  wine "$root/${folder[$target]}/kestrandjob.exe" >/dev/null 2>&1 || true
+  echo "  kestrandpitch.exe encodes like the Linux build; kestrandjob.exe starts"
+done
+echo "Windows check passed."
