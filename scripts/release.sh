@@ -31,7 +31,7 @@ declare -A strip=([x64]=x86_64-w64-mingw32-strip [x86]=i686-w64-mingw32-strip)
 for target in x64 x86; do
   if [ ! -f "${folder[$target]}/CMakeCache.txt" ]; then
     cmake -S . -B "${folder[$target]}" -DCMAKE_TOOLCHAIN_FILE="${toolchain[$target]}" \
-      -DCMAKE_BUILD_TYPE=Release -DKESTRAND_TESTS=OFF >/dev/null
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DKESTRAND_TESTS=OFF >/dev/null
   fi
   cmake --build "${folder[$target]}" -j"$jobs" --target "${programs[@]}"
   name="kestrand-windows-$target"
