@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/program.h"
+#include "cli/note_program.h"
 #include "platform/text.h"
 
 #ifdef _WIN32

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "paramfile/wresamp.h"
+#include "render/wresamp.h"
 #include "platform/text.h"
 
 #ifdef _WIN32

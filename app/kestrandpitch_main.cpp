@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "pitch/pitch_tool.h"
+#include "cli/pitch_tool.h"
 #include "platform/text.h"
 
 #ifdef _WIN32

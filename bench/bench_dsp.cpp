@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "synth/fractional_readers.h"
-#include "synth/real_fft.h"
+#include "dsp/fractional_readers.h"
+#include "dsp/real_fft.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audio/wave_reader.h"
-#include "freq/pitch_analysis.h"
+#include "f0/pitch_analysis.h"
 #include "platform/text.h"
 
 namespace {

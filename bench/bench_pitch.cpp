@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "pitch/pitch_bend.h"
-#include "pitch/pitch_codec.h"
+#include "bend/pitch_bend.h"
+#include "bend/pitch_codec.h"
 
 namespace {
 

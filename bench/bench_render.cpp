@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "entry/render_job.h"
-#include "entry/render_settings.h"
+#include "render/render_job.h"
+#include "render/output_settings.h"
 #include "synth/synthesize_note.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "freq/frequency_list.h"
+#include "f0/frequency_list.h"
 #include "platform/text.h"
 
 namespace {

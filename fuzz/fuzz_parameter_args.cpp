@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "paramfile/parameter_job.h"
-#include "pitch/pitch_curve.h"
+#include "cli/parameter_job.h"
+#include "bend/pitch_curve.h"
 #include "platform/text.h"
 
 namespace {

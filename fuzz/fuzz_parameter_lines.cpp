@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "paramfile/parameter_job.h"
-#include "pitch/pitch_curve.h"
+#include "cli/parameter_job.h"
+#include "bend/pitch_curve.h"
 #include "platform/text.h"
 
 namespace {

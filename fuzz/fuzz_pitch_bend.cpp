@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pitch/pitch_bend.h"
+#include "bend/pitch_bend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::wstring text(data, data + size);

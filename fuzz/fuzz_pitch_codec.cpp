@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "pitch/codec_stream.h"
-#include "pitch/pitch_codec.h"
+#include "bend/codec_stream.h"
+#include "bend/pitch_codec.h"
 
 namespace {
 

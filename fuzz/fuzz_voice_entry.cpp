@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "paramfile/voice_entry.h"
+#include "input/voice_entry.h"
 #include "platform/text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <span>
 
-#include "input/wave_stream.h"
+#include "audio/wave_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cfloat>
 
-#include "entry/number_text.h"
+#include "base/number_text.h"
 
 namespace kestrand {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 #include "audio/stream_reading.h"
 
 namespace kestrand {

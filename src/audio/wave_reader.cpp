@@ -6,7 +6,7 @@
 #include <new>
 #include <string_view>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 #include "audio/stream_reading.h"
 #include "audio/wave_format_chunk.h"
 #include "audio/wave_sample_conversion.h"

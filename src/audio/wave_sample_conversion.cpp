@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 
 namespace kestrand {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 #include "audio/wave_sample_conversion.h"
 #include "platform/console.h"
 #include "platform/files.h"

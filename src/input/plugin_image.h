@@ -7,7 +7,7 @@
 #include <span>
 
 #include "audio/wave_info.h"
-#include "input/wave_stream.h"
+#include "audio/wave_stream.h"
 
 namespace kestrand {
 

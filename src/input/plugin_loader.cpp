@@ -1,7 +1,7 @@
 #include "input/loaders.h"
 #include "input/plugin_image.h"
 #include "input/plugin_text.h"
-#include "input/wave_stream.h"
+#include "audio/wave_stream.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/module.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "synth/fast_sinc.h"
-#include "synth/vector_lanes.h"
+#include "dsp/fast_sinc.h"
+#include "dsp/vector_lanes.h"
 
 namespace kestrand {
 

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "freq/frequency_list.h"
-#include "synth/decoded_sample.h"
+#include "f0/frequency_list.h"
+#include "dsp/decoded_sample.h"
 #include "synth/time_map.h"
 
 namespace kestrand {

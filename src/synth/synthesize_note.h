@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "entry/render_job.h"
+#include "render/render_job.h"
 
 namespace kestrand {
 

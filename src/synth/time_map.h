@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "entry/render_job.h"
-#include "paramfile/voice_entry.h"
+#include "render/render_job.h"
+#include "input/voice_entry.h"
 
 namespace kestrand {
 

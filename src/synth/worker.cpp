@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "platform/system_info.h"
-#include "synth/frame_kernels.h"
+#include "dsp/frame_kernels.h"
 
 namespace kestrand {
 

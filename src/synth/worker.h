@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "platform/sync.h"
-#include "synth/decoded_sample.h"
-#include "synth/fast_fft.h"
-#include "synth/fast_sinc.h"
-#include "synth/folded_sums.h"
-#include "synth/real_fft.h"
-#include "synth/sample_view.h"
+#include "dsp/decoded_sample.h"
+#include "dsp/fast_fft.h"
+#include "dsp/fast_sinc.h"
+#include "dsp/folded_sums.h"
+#include "dsp/real_fft.h"
+#include "dsp/sample_view.h"
 #include "synth/synthesis_tables.h"
 
 namespace kestrand {

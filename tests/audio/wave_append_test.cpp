@@ -12,9 +12,9 @@
 #include "audio/append_sample_codec.h"
 #include "audio/wave_append.h"
 #include "audio/wave_writer.h"
-#include "entry/render_job.h"
-#include "entry/render_settings.h"
-#include "entry/render_stage.h"
+#include "render/render_job.h"
+#include "render/output_settings.h"
+#include "render/render_stage.h"
 #include "support/test_files.h"
 
 namespace kestrand {

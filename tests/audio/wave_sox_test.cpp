@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 #include "audio/wave_conversion_oracle.h"
 #include "audio/wave_reader.h"
 #include "audio/wave_test_support.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <limits>
 
-#include "audio/little_endian.h"
+#include "base/little_endian.h"
 #include "audio/wave_reader.h"
 #include "audio/wave_test_support.h"
 #include "audio/wave_writer.h"

@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "synth/fractional_readers.h"
+#include "dsp/fractional_readers.h"
 #include "synth/noise_generator.h"
 
 namespace kestrand {

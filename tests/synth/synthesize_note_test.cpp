@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <numbers>
 
-#include "entry/render_settings.h"
-#include "entry/render_stage.h"
-#include "freq/frequency_list.h"
+#include "render/output_settings.h"
+#include "render/render_stage.h"
+#include "f0/frequency_list.h"
 #include "support/test_files.h"
 #include "synth/note_synthesis.h"
 

@@ -1,0 +1,227 @@
+#include "f0/pitch_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "base/number_text.h"
+#include "f0/analysis_signal.h"
+#include "f0/frame_pitch.h"
+#include "platform/console.h"
+#include "platform/system_info.h"
+
+namespace kestrand {
+
+namespace {
+
+constexpr int kMaxAnalysisThreads = 32;
+constexpr int kNeighbourFactors = 11;
+// Two frequencies count as close when the smaller is above this share of the larger.
+constexpr double kCloseRatio = 0.9091;
+
+// Pass 1: thread t estimates the frames t, t + T, t + 2T, ...; only the
+// thread that starts at frame 0 shows its progress.
+void runFirstPass(const FramePitchSetup& setup, int threadCount, bool showProgress, std::vector<double>& frequencies) {
+    const std::int64_t positions = (setup.frames + setup.frameStep - 1) / setup.frameStep;
+    const int workers = static_cast<int>(std::clamp<std::int64_t>(positions, 1, threadCount));
+    auto work = [&](int first) {
+        FramePitchScratch scratch(setup);
+        for (std::int64_t index = first; index < positions; index += threadCount) {
+            const std::int64_t position = index * setup.frameStep;
+            const double frequency = estimateFramePitch(setup, scratch, position, setup.minLag, setup.maxLag, 1);
+            frequencies[static_cast<std::size_t>(index)] = frequency;
+            if (first == 0 && showProgress) printErr("pass 1 %d\t%lf\t\r", static_cast<int>(index), frequency);
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(workers));
+    for (int t = 0; t < workers; ++t) threads.emplace_back(work, t);
+    for (auto& thread : threads) thread.join();
+}
+
+// The amplitude of every frame: an eighth of the root of the energy of the
+// windowed span around it; samples before the start are left out.
+std::vector<double> frameAmplitudes(const FramePitchSetup& setup, std::int64_t listSize) {
+    std::vector<double> amplitudes(static_cast<std::size_t>(listSize) + 1, 0.0);
+    const double* window = setup.windows.spanWindow.data();
+    for (std::int64_t k = 0; k < listSize; ++k) {
+        const std::int64_t start = k * setup.frameStep - setup.quarter;
+        double sum = 0.0;
+        for (int j = 0; j < setup.span; ++j) {
+            const std::int64_t where = start + j;
+            if (where < 0) continue;
+            const double value = amplitudeSample(setup.stored.kind, setup.stored.at(where)) * window[j];
+            sum += value * value;
+        }
+        amplitudes[static_cast<std::size_t>(k)] = 0.125 * std::sqrt(sum);
+    }
+    return amplitudes;
+}
+
+// The average frequency of the voiced frames, each weighted by its amplitude
+// and by how well it agrees with the eleven frames before it.
+double weightedAverage(const std::vector<double>& frequencies, const std::vector<double>& amplitudes,
+                       std::int64_t listSize, double fallback) {
+    double weights = 0.0;
+    double weighted = 0.0;
+    for (std::int64_t k = 0; k < listSize; ++k) {
+        const double f = frequencies[static_cast<std::size_t>(k)];
+        if (!(f > 1.0)) continue;
+        double weight = amplitudes[static_cast<std::size_t>(k)] + 1.0;
+        for (int d = 1; d <= kNeighbourFactors; ++d) {
+            double factor = 1.0 / (f + 1.0);
+            if (k - d >= 0) {
+                const double before = frequencies[static_cast<std::size_t>(k - d)];
+                if (before > 1.0) {
+                    const double agreement = f / (15.0 * std::fabs(before - f) + f);
+                    factor = agreement * agreement;
+                }
+            }
+            weight *= factor;
+        }
+        weights += weight;
+        weighted += weight * f;
+    }
+    return weights == 0.0 ? fallback : weighted / weights;
+}
+
+double closeness(double a, double b) { return a < b ? a / b : b / a; }
+
+// Pass 2: frames without a pitch are tried again over a narrow lag range
+// around the period their neighbours suggest.
+class SecondPass {
+public:
+    SecondPass(const FramePitchSetup& setup, std::vector<double>& frequencies, const std::vector<double>& amplitudes,
+               std::int64_t listSize, bool showProgress)
+        : setup_(setup),
+          scratch_(setup),
+          freq_(frequencies),
+          amp_(amplitudes),
+          size_(listSize),
+          showProgress_(showProgress) {}
+
+    void run() {
+        double prevA = 0.0;
+        double prevB = 0.0;
+        for (std::int64_t k = 0; k < size_; ++k) {
+            if (at(k) < 1.0) {
+                // Backward from the following frames.
+                double nextA = k + 1 <= size_ - 1 ? at(k + 1) : 0.0;
+                double nextB = k + 2 <= size_ - 1 ? at(k + 2) : 0.0;
+                for (std::int64_t j = k; j >= 0 && at(j) < 1.0 && nextA > 0.0 && nextB > 0.0 &&
+                                         closeness(nextA, nextB) > kCloseRatio;
+                     --j) {
+                    const double result = reestimate(j, setup_.rate / (2.0 * nextA - nextB));
+                    if (result < 1.0) break;
+                    nextB = nextA;
+                    nextA = result;
+                }
+                // Forward from the previous frames.
+                if (at(k) < 1.0 && prevA > 0.0 && prevB > 0.0 && closeness(prevA, prevB) > kCloseRatio)
+                    reestimate(k, setup_.rate / (2.0 * prevA - prevB));
+                // Between neighbours.
+                if (at(k) < 1.0) {
+                    const double next = k < size_ - 1 ? at(k + 1) : 0.0;
+                    if (prevA > 0.0 && next > 0.0 && closeness(next, prevA) > kCloseRatio)
+                        reestimate(k, setup_.rate / ((next + prevA) * 0.5));
+                }
+            }
+            prevB = prevA;
+            prevA = at(k);
+        }
+    }
+
+private:
+    double& at(std::int64_t k) { return freq_[static_cast<std::size_t>(k)]; }
+
+    // Re-estimates frame k over floor(0.9091 G) .. min(ceil(1.1 G), 3N/4) and stores the result.
+    double reestimate(std::int64_t k, double guide) {
+        const int lowest = std::max(0, truncateToInt32(std::floor(kCloseRatio * guide)));
+        const int highest = std::min(truncateToInt32(std::ceil(1.1 * guide)), setup_.lagLimit());
+        const double result = estimateFramePitch(setup_, scratch_, k * setup_.frameStep, lowest, highest, 2);
+        at(k) = result;
+        if (showProgress_)
+            printErr("pass 2 %d\t%lf\t%lf\t\r", static_cast<int>(k), result, amp_[static_cast<std::size_t>(k)]);
+        return result;
+    }
+
+    const FramePitchSetup& setup_;
+    FramePitchScratch scratch_;
+    std::vector<double>& freq_;
+    const std::vector<double>& amp_;
+    std::int64_t size_;
+    bool showProgress_;
+};
+
+}  // namespace
+
+AnalysisSize analysisSizeForRate(std::uint32_t rate) {
+    if (rate < 15000) return {512, 64};
+    if (rate < 30000) return {720, 128};
+    if (rate < 60000) return {1024, 256};
+    return {2048, 512};
+}
+
+std::optional<FrequencyList> analyseFrequencies(const LoadedSample& sample, int windowLength, int frameStep,
+                                                int threadCount) {
+    const WaveInfo& info = sample.info;
+    if (!analysisSampleKind(info)) {
+        printErr("Pitch analysis: %d bits per sample cannot be analysed.\n", static_cast<int>(info.bitsPerSample));
+        return std::nullopt;
+    }
+    if (info.channels == 0 || info.blockAlign == 0) {
+        printErr("Pitch analysis: the sample has %d channels and a block alignment of %d; nothing to analyse.\n",
+                 static_cast<int>(info.channels), static_cast<int>(info.blockAlign));
+        return std::nullopt;
+    }
+    if (info.samplesPerSec < kLowestAnalysisRate ||
+        info.samplesPerSec > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+        printErr("Pitch analysis: a rate of %u Hz cannot be analysed.\n", static_cast<unsigned>(info.samplesPerSec));
+        return std::nullopt;
+    }
+    const int threads = threadCount > 0 ? threadCount : std::min(processorCount(), kMaxAnalysisThreads);
+    const auto setup = prepareFramePitch(sample, windowLength, frameStep, threads);
+    if (!setup) return std::nullopt;
+    const std::int64_t listSize = setup->frames / frameStep + 1;
+    if (listSize >= std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+
+    printErr("N=%d Step=%d\n", windowLength, frameStep);
+    printErr("Data Size=%d\n", static_cast<int>(static_cast<std::int32_t>(sample.dataBytes)));
+    printErr("Channels=%d\n", static_cast<int>(info.channels));
+    printErr("Block Align=%d\n", static_cast<int>(info.blockAlign));
+    printErr("Samples per Sec=%d\n", setup->rate);
+    printErr("Bits per sample=%d\n", static_cast<int>(info.bitsPerSample));
+    printErr("List Size=%d\n", static_cast<int>(listSize));
+    printErr("Frequenz auf    %lfHz %d\n", static_cast<double>(setup->rate) / setup->maxLag, setup->maxLag);
+    printErr("Frequenz bis zu %lfHz %d\n", static_cast<double>(setup->rate) / setup->minLag, setup->minLag);
+    printErr("Threads %d\n", threads);
+
+    const bool showProgress = stderrIsTerminal();
+    std::vector<double> frequencies(static_cast<std::size_t>(listSize) + 1, 0.0);
+    runFirstPass(*setup, threads, showProgress, frequencies);
+
+    std::vector<double> amplitudes = frameAmplitudes(*setup, listSize);
+    const double average =
+        weightedAverage(frequencies, amplitudes, listSize, static_cast<double>(setup->rate) / setup->maxLag);
+
+    SecondPass(*setup, frequencies, amplitudes, listSize, showProgress).run();
+
+    const auto last = static_cast<std::size_t>(listSize);
+    frequencies[last] = frequencies[last - 1];
+    amplitudes[last] = amplitudes[last - 1];
+    printErr("freq_avg=%lf\t\t\t\t\n", average);
+
+    FrequencyList list;
+    list.frameStep = frameStep;
+    list.sampleRate = setup->rate;
+    list.listSize = static_cast<std::int32_t>(listSize);
+    list.freqAvg = average;
+    list.frequencies = std::move(frequencies);
+    list.amplitudes = std::move(amplitudes);
+    return list;
+}
+
+}  // namespace kestrand

@@ -1,0 +1,51 @@
+#include "render/list_generation.h"
+
+#include "render/output_settings.h"
+#include "f0/list_names.h"
+#include "f0/pitch_analysis.h"
+#include "input/load_input.h"
+#include "platform/files.h"
+
+namespace kestrand {
+
+namespace {
+
+std::optional<FrequencyList> analyseLoaded(const LoadedSample& sample) {
+    const AnalysisSize size = analysisSizeForRate(sample.info.samplesPerSec);
+    return analyseFrequencies(sample, size.windowLength, size.frameStep);
+}
+
+}  // namespace
+
+std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, const LoadedSample& sample) {
+    // An input too long for a list name is analysed every time and never stored.
+    const auto names = frequencyListNamesFor(inputText);
+    if (names) {
+        if (names->decoder) makeDirectory(names->cacheDirectory);
+        auto stored = loadFrequencyList(names->first);
+        if (!stored && names->decoder) stored = loadFrequencyList(names->second);
+        if (stored) return stored;
+    }
+    auto list = analyseLoaded(sample);
+    if (list && names) saveFrequencyList(names->decoder ? names->second : names->first, *list);
+    return list;
+}
+
+int generateFrequencyList(const std::wstring& samplePath) {
+    const auto sample = loadInput(samplePath, 4 * renderSettings().frameSize);
+    if (!sample) return 0;
+    const auto list = analyseLoaded(*sample);
+    if (!list) return 0;
+    // A decoder or module input keeps its list in the decoder's cache folder,
+    // where a render stores and finds it; a plain sample keeps it beside itself.
+    const auto names = frequencyListNamesFor(samplePath);
+    if (names && names->decoder) {
+        makeDirectory(names->cacheDirectory);
+        saveFrequencyList(names->second, *list);
+    } else {
+        saveFrequencyList(samplePath, *list);
+    }
+    return 1;
+}
+
+}  // namespace kestrand

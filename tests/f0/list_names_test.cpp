@@ -1,0 +1,81 @@
+// Which list files belong to an input text.
+#include <gtest/gtest.h>
+
+#include "f0/list_names.h"
+#include "platform/files.h"
+
+namespace kestrand {
+namespace {
+
+// The cases are written with "/"; the names are split and joined at this
+// system's separator.
+std::wstring p(std::wstring text) {
+    for (auto& c : text) {
+        if (c == L'/') c = kPathSeparator;
+    }
+    return text;
+}
+
+TEST(FrequencyListNames, PlainSamplePaths) {
+    auto names = frequencyListNamesFor(p(L"/v/a.wav"));
+    ASSERT_TRUE(names);
+    EXPECT_FALSE(names->decoder);
+    EXPECT_EQ(names->first, p(L"/v/a_wav.frq"));
+    names = frequencyListNamesFor(p(L"/v/a.aif"));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->first, p(L"/v/a.aif.frq"));
+    names = frequencyListNamesFor(p(L"/v/a.mp3"));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->first, p(L"/v/a.mp3.frq"));
+}
+
+TEST(FrequencyListNames, DecoderProgramWithQuotedArgument) {
+    const auto names = frequencyListNamesFor(p(L"/t/dec.exe \"/v/a.mp3\""));
+    ASSERT_TRUE(names);
+    EXPECT_TRUE(names->decoder);
+    EXPECT_EQ(names->cacheDirectory, p(L"/t/dec.exe#frequenz"));
+    EXPECT_EQ(names->first, p(L"/t/+#v#a.mp3+.frq"));
+    EXPECT_EQ(names->second, p(L"/t/dec.exe#frequenz/+#v#a.mp3+.frq"));
+}
+
+TEST(FrequencyListNames, TailRewriting) {
+    const auto names = frequencyListNamesFor(p(L"/t/dec.exe    -d C:x*y?z w"));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->first, p(L"/t/-d_C#x+y+z_w.frq"));
+}
+
+TEST(FrequencyListNames, WaveTailGetsTheUnderscoreOnlyInTheFirstName) {
+    const auto names = frequencyListNamesFor(p(L"/t/dec.dll /v/a.wav"));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->cacheDirectory, p(L"/t/dec.dll#frequenz"));
+    EXPECT_EQ(names->first, p(L"/t/#v#a_wav.frq"));
+    EXPECT_EQ(names->second, p(L"/t/dec.dll#frequenz/#v#a.wav.frq"));
+}
+
+// A quoted decoder path is found by the second search; the tail starts with
+// the closing quote and the first name keeps everything up to the last separator.
+TEST(FrequencyListNames, QuotedDecoderPath) {
+    const auto names = frequencyListNamesFor(p(L"\"/t/dec.exe\" /v/a.mp3"));
+    ASSERT_TRUE(names);
+    EXPECT_TRUE(names->decoder);
+    EXPECT_EQ(names->cacheDirectory, p(L"\"/t/dec.exe#frequenz"));
+    EXPECT_EQ(names->second, p(L"\"/t/dec.exe#frequenz/+_#v#a.mp3.frq"));
+    EXPECT_EQ(names->first, p(L"\"/t/dec.exe\" /v/+_#v#a.mp3.frq"));
+}
+
+TEST(FrequencyListNames, DecoderWithoutArguments) {
+    const auto names = frequencyListNamesFor(p(L"/t/dec.exe "));
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->first, p(L"/t/.frq"));
+    EXPECT_EQ(names->second, p(L"/t/dec.exe#frequenz/.frq"));
+}
+
+TEST(FrequencyListNames, TextsTooLongForTheNameBuffersAreRefused) {
+    EXPECT_TRUE(frequencyListNamesFor(std::wstring(559, L'a')));
+    EXPECT_FALSE(frequencyListNamesFor(std::wstring(560, L'a')));
+    EXPECT_TRUE(frequencyListNamesFor(p(L"/t/dec.exe ") + std::wstring(127, L'a')));
+    EXPECT_FALSE(frequencyListNamesFor(p(L"/t/dec.exe ") + std::wstring(128, L'a')));
+}
+
+}  // namespace
+}  // namespace kestrand

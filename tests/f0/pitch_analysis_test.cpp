@@ -1,0 +1,227 @@
+// The whole analysis: report lines, tones, silence, thread counts, refusals,
+// and the literal evaluation of every step as the reference.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "audio/wave_reader.h"
+#include "f0/pitch_analysis.h"
+#include "f0/pitch_oracle.h"
+#include "support/test_files.h"
+
+namespace kestrand {
+namespace {
+
+struct AnalysisRun {
+    std::optional<FrequencyList> list;
+    std::string report;
+};
+
+AnalysisRun analyse(const LoadedSample& sample, int threads = 2) {
+    const AnalysisSize size = analysisSizeForRate(sample.info.samplesPerSec);
+    testing::internal::CaptureStderr();
+    AnalysisRun run;
+    run.list = analyseFrequencies(sample, size.windowLength, size.frameStep, threads);
+    run.report = testing::internal::GetCapturedStderr();
+    return run;
+}
+
+LoadedSample loadVoice(const std::string& name) {
+    auto sample = readWaveBytes(test::widePath(test::voiceSample(name)), 4096);
+    EXPECT_TRUE(sample.has_value()) << name;
+    return sample ? *sample : LoadedSample{};
+}
+
+void expectSameLists(const FrequencyList& a, const FrequencyList& b, double tolerance) {
+    EXPECT_EQ(a.frameStep, b.frameStep);
+    EXPECT_EQ(a.sampleRate, b.sampleRate);
+    ASSERT_EQ(a.listSize, b.listSize);
+    ASSERT_EQ(a.frequencies.size(), b.frequencies.size());
+    ASSERT_EQ(a.amplitudes.size(), b.amplitudes.size());
+    EXPECT_NEAR(a.freqAvg, b.freqAvg, tolerance * b.freqAvg);
+    for (std::size_t k = 0; k < a.frequencies.size(); ++k) {
+        EXPECT_EQ(a.frequencies[k] > 0.0, b.frequencies[k] > 0.0) << "frame " << k;
+        EXPECT_NEAR(a.frequencies[k], b.frequencies[k], tolerance * b.frequencies[k]) << "frame " << k;
+        EXPECT_EQ(a.amplitudes[k], b.amplitudes[k]) << "frame " << k;
+    }
+}
+
+TEST(PitchAnalysis, ReportLinesOfA44kSample) {
+    const LoadedSample sample = test::toneSample(250, 44100, 16, 44100, 8000.0);
+    const AnalysisRun run = analyse(sample, 3);
+    ASSERT_TRUE(run.list);
+    EXPECT_EQ(run.report,
+              "N=1024 Step=256\n"
+              "Data Size=88200\n"
+              "Channels=1\n"
+              "Block Align=2\n"
+              "Samples per Sec=44100\n"
+              "Bits per sample=16\n"
+              "List Size=173\n"
+              "Frequenz auf    57.421875Hz 768\n"
+              "Frequenz bis zu 900.000000Hz 49\n"
+              "Threads 3\n"
+              "freq_avg=" + std::to_string(run.list->freqAvg) + "\t\t\t\t\n");
+    // No progress lines when standard error is not a terminal.
+    EXPECT_EQ(run.report.find("pass "), std::string::npos);
+}
+
+TEST(PitchAnalysis, PureTonesGiveTheirFrequency) {
+    for (const double f : {150.0, 210.0, 250.0, 441.0}) {
+        const AnalysisRun run = analyse(test::toneSample(f, 44100, 16, 22050, 8000.0));
+        ASSERT_TRUE(run.list);
+        const FrequencyList& list = *run.list;
+        EXPECT_EQ(list.frameStep, 256);
+        EXPECT_EQ(list.sampleRate, 44100);
+        EXPECT_EQ(list.listSize, 22050 / 256 + 1);
+        EXPECT_NEAR(list.freqAvg, f, 0.002 * f);
+        for (int k = 4; k < list.listSize - 6; ++k) EXPECT_NEAR(list.frequencies[k], f, 0.002 * f) << f << " frame " << k;
+        // Amplitude of a full frame of a sine of level A: A/8 x sqrt(sum of squared window / 2).
+        EXPECT_NEAR(list.amplitudes[40], 8000.0 / 8.0 * std::sqrt(1536 * 0.375 / 2), 40.0);
+        EXPECT_EQ(list.frequencies[list.listSize], list.frequencies[list.listSize - 1]);
+        EXPECT_EQ(list.amplitudes[list.listSize], list.amplitudes[list.listSize - 1]);
+    }
+}
+
+// A 200 Hz tone at 44.1 kHz has a period of 220.5 samples: lag 441 (two
+// periods) matches it almost exactly and wins the score, so the analysis
+// reports the octave below. This is how the tracker behaves; it is kept.
+TEST(PitchAnalysis, ToneWithAHalfSamplePeriodReportsTheOctaveBelow) {
+    const AnalysisRun run = analyse(test::toneSample(200, 44100, 16, 22050, 8000.0));
+    ASSERT_TRUE(run.list);
+    EXPECT_NEAR(run.list->freqAvg, 100.0, 0.5);
+    EXPECT_NEAR(run.list->frequencies[40], 100.0, 0.5);
+}
+
+TEST(PitchAnalysis, OtherDepthsAndRates) {
+    struct Case {
+        int bits;
+        std::uint16_t tag;
+        std::uint32_t rate;
+    };
+    // 32-bit integers (tag 1) are read as integers, 32-bit tag 3 as floats.
+    for (const Case c : {Case{8, 1, 44100}, Case{24, 1, 44100}, Case{32, 1, 44100}, Case{32, 3, 44100},
+                         Case{64, 3, 44100}, Case{16, 1, 96000}, Case{16, 1, 22050}, Case{16, 1, 8000}}) {
+        const AnalysisRun run = analyse(test::toneSample(250, c.rate, c.bits, static_cast<int>(c.rate / 2), 8000.0, c.tag));
+        ASSERT_TRUE(run.list) << c.bits;
+        EXPECT_NEAR(run.list->freqAvg, 250.0, 1.0) << c.bits << " bits " << c.rate;
+        if (c.bits == 64) {
+            EXPECT_EQ(run.list->amplitudes[10], 0.0);  // doubles contribute no amplitude
+        } else {
+            EXPECT_NEAR(run.list->amplitudes[10], run.list->amplitudes[11], 0.05 * run.list->amplitudes[11]);
+            EXPECT_GT(run.list->amplitudes[10], 500.0) << c.bits << " bits " << c.rate;
+        }
+    }
+}
+
+TEST(PitchAnalysis, OnlyChannelZeroIsAnalysed) {
+    const LoadedSample left = test::toneSample(250, 44100, 16, 22050, 8000.0);
+    const LoadedSample right = test::toneSample(441, 44100, 16, 22050, 8000.0);
+    LoadedSample stereo = left;
+    stereo.info.channels = 2;
+    stereo.info.blockAlign = 4;
+    stereo.dataBytes = left.dataBytes * 2;
+    stereo.bytes.assign(left.bytes.size() * 2, 0);
+    for (std::size_t n = 0; n < left.bytes.size() / 2; ++n) {
+        std::memcpy(&stereo.bytes[4 * n], &left.bytes[2 * n], 2);
+        std::memcpy(&stereo.bytes[4 * n + 2], &right.bytes[2 * n], 2);
+    }
+    const AnalysisRun run = analyse(stereo);
+    ASSERT_TRUE(run.list);
+    EXPECT_NEAR(run.list->freqAvg, 250.0, 0.5);
+    EXPECT_NE(run.report.find("Channels=2\nBlock Align=4\n"), std::string::npos);
+}
+
+TEST(PitchAnalysis, SilenceHasNoPitchAndTheLowestFrequencyAsAverage) {
+    LoadedSample silent = test::toneSample(250, 44100, 16, 10000, 0.0);
+    const AnalysisRun run = analyse(silent);
+    ASSERT_TRUE(run.list);
+    EXPECT_DOUBLE_EQ(run.list->freqAvg, 44100.0 / 768.0);
+    for (const double f : run.list->frequencies) EXPECT_EQ(f, 0.0);
+    for (const double a : run.list->amplitudes) EXPECT_EQ(a, 0.0);
+}
+
+TEST(PitchAnalysis, EmptyAndOneFrameSamplesGiveAListWithoutPitch) {
+    for (const int frames : {0, 1}) {
+        const AnalysisRun run = analyse(test::toneSample(250, 44100, 16, frames, 8000.0));
+        ASSERT_TRUE(run.list);
+        EXPECT_EQ(run.list->listSize, 1);
+        ASSERT_EQ(run.list->frequencies.size(), 2u);
+        EXPECT_EQ(run.list->frequencies[0], 0.0);
+        EXPECT_DOUBLE_EQ(run.list->freqAvg, 44100.0 / 768.0);
+    }
+}
+
+TEST(PitchAnalysis, DataSizeBeyondTheBufferUsesOnlyTheBytesPresent) {
+    LoadedSample sample = test::toneSample(250, 44100, 16, 5000, 8000.0);
+    sample.bytes.resize(10000);  // exactly the sound, no tail
+    sample.dataBytes = 0xFFFFFFF0u;
+    const AnalysisRun run = analyse(sample);
+    ASSERT_TRUE(run.list);
+    EXPECT_EQ(run.list->listSize, 5000 / 256 + 1);
+    EXPECT_NEAR(run.list->freqAvg, 250.0, 1.0);
+}
+
+TEST(PitchAnalysis, UnsupportedFormatsGiveNothingWithAMessage) {
+    LoadedSample sample = test::toneSample(250, 44100, 16, 3000, 8000.0);
+    sample.info.bitsPerSample = 12;
+    AnalysisRun run = analyse(sample);
+    EXPECT_FALSE(run.list);
+    EXPECT_EQ(run.report, "Pitch analysis: 12 bits per sample cannot be analysed.\n");
+    sample.info.bitsPerSample = 16;
+    sample.info.blockAlign = 0;
+    run = analyse(sample);
+    EXPECT_FALSE(run.list);
+    EXPECT_NE(run.report.find("Pitch analysis:"), std::string::npos);
+    sample.info.blockAlign = 2;
+    sample.info.channels = 0;
+    EXPECT_FALSE(analyse(sample).list);
+    sample.info.channels = 1;
+    sample.info.samplesPerSec = 0;
+    EXPECT_FALSE(analyse(sample).list);
+}
+
+TEST(PitchAnalysis, ResultDoesNotDependOnTheThreadCount) {
+    const LoadedSample sample = loadVoice("ka.wav");
+    const AnalysisRun one = analyse(sample, 1);
+    ASSERT_TRUE(one.list);
+    for (const int threads : {2, 3, 32}) {
+        const AnalysisRun many = analyse(sample, threads);
+        ASSERT_TRUE(many.list);
+        EXPECT_EQ(many.list->freqAvg, one.list->freqAvg);
+        EXPECT_EQ(many.list->frequencies, one.list->frequencies);
+        EXPECT_EQ(many.list->amplitudes, one.list->amplitudes);
+    }
+}
+
+TEST(PitchAnalysisOracle, VoiceSamplesMatchTheLiteralAnalysis) {
+    for (const char* name : {"a.wav", "i.wav", "ka.wav", "la.wav", "ma.wav", "su.wav"}) {
+        SCOPED_TRACE(name);
+        const LoadedSample sample = loadVoice(name);
+        const AnalysisRun run = analyse(sample);
+        ASSERT_TRUE(run.list);
+        expectSameLists(*run.list, test::literalAnalysis(sample, 1024, 256), 1e-9);
+        EXPECT_GT(run.list->freqAvg, 150.0);
+        EXPECT_LT(run.list->freqAvg, 600.0);
+    }
+}
+
+// A tone with a short burst of noise: the burst frames lose their
+// pitch in the first pass and the second pass fills them from their neighbours.
+TEST(PitchAnalysisOracle, SecondPassMatchesTheLiteralAnalysis) {
+    LoadedSample sample = test::toneSample(250, 44100, 16, 30000, 8000.0);
+    std::uint32_t seed = 12345;
+    for (int n = 14000; n < 15000; ++n) {
+        seed = seed * 1664525u + 1013904223u;
+        const auto value = static_cast<std::int16_t>(static_cast<std::int32_t>(seed >> 16) - 32768);
+        std::memcpy(&sample.bytes[2 * n], &value, 2);
+    }
+    const AnalysisRun run = analyse(sample);
+    ASSERT_TRUE(run.list);
+    expectSameLists(*run.list, test::literalAnalysis(sample, 1024, 256), 1e-9);
+}
+
+}  // namespace
+}  // namespace kestrand
