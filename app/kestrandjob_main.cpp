@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/wresamp.h"
+#include "cli/job_program.h"
 #include "platform/text.h"
 
 #ifdef _WIN32

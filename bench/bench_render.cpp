@@ -8,7 +8,7 @@
 
 #include "render/render_job.h"
 #include "render/output_settings.h"
-#include "synth/synthesize_note.h"
+#include "render/job_note.h"
 
 namespace {
 
@@ -26,29 +26,28 @@ const std::wstring& voicePath() {
     return path;
 }
 
-void setRate(int rate) {
-    kestrand::RenderSettings& s = kestrand::renderSettings();
-    s.outputSampleRate = rate;
-    s.frameSize = rate >= 64000 ? 2048 : rate >= 32000 ? 1024 : rate >= 16000 ? 512 : 256;
-    s.hopSize = s.frameSize / 4;
+kestrand::OutputSettings atRate(int rate) {
+    kestrand::OutputSettings settings;
+    settings.sampleRate = rate;
+    settings.frameSize = kestrand::frameSizeForRate(rate);
+    settings.hopSize = settings.frameSize / 4;
+    return settings;
 }
 
 // args: note length ms, output rate, noFormant
 void renderNote(benchmark::State& state) {
-    setRate(static_cast<int>(state.range(1)));
+    const kestrand::OutputSettings settings = atRate(static_cast<int>(state.range(1)));
     kestrand::RenderJob job;
     job.voiceFile = voicePath();
     job.outFile = L"-";  // quiet
     job.tone = 261.63f;
     job.lengthRequire = static_cast<float>(state.range(0));
     job.noFormant = static_cast<std::uint8_t>(state.range(2));
-    std::int32_t count = 0;
-    benchmark::DoNotOptimize(kestrand::synthesizeNote(job, count, 0));  // writes the list file
+    benchmark::DoNotOptimize(kestrand::synthesizeJobNote(job, settings, 0));  // writes the list file
     for (auto _ : state) {
-        auto note = kestrand::synthesizeNote(job, count, 0);
+        auto note = kestrand::synthesizeJobNote(job, settings, 0);
         benchmark::DoNotOptimize(note);
     }
-    setRate(44100);
 }
 
 }  // namespace

@@ -69,13 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto job = kestrand::parseParameterArgs(args);
     std::remove(scratchPath().c_str());
     if (!job) __builtin_trap();
-    for (const auto* curve : {&job->pitchBend, &job->intensity}) {
+    for (const auto* curve : {&job.pitchBend, &job.intensity}) {
         if (*curve && (*curve)->values.size() > kestrand::kMaxPitchCurveValues) __builtin_trap();
     }
-    if (job->volumeEnvelope) {
-        const auto& list = *job->volumeEnvelope;
+    if (job.volumeEnvelope) {
+        const auto& list = *job.volumeEnvelope;
         if (list.empty() || static_cast<std::size_t>(list[0]) != list.size() - 1) __builtin_trap();
     }
-    kestrand::freeRenderJob(std::move(job));
     return 0;
 }

@@ -11,6 +11,10 @@
 # line per case and a summary; exits with 1 when any case differs, with 2 on
 # wrong usage. Set COMPARE_KEEP=DIR to keep the scratch folders, console
 # output and exit statuses of differing cases in DIR for a closer look.
+
+# The case table below holds shell snippets in single quotes that are expanded
+# only when a case runs, and the curves it names are used only from there.
+# shellcheck disable=SC2016,SC2034
 set -uo pipefail
 
 usage() {
@@ -36,17 +40,19 @@ voice=$repo/voice
 
 # The decoders and sox come from Debian packages; install the missing ones.
 need_tools() {
-  local missing=() tool package
-  for tool in sox:sox flac:flac oggdec:vorbis-tools oggenc:vorbis-tools; do
+  local missing=() tool
+  for tool in sox:sox flac:flac oggdec:vorbis-tools; do
     command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
   done
   [ ${#missing[@]} -eq 0 ] && return
   local as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)
   echo "compare-renders: installing ${missing[*]}" >&2
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get update -qq &&
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2 ||
-    { echo "compare-renders: could not install ${missing[*]}" >&2; exit 2; }
+  if ! DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get update -qq ||
+    ! DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2; then
+    echo "compare-renders: could not install ${missing[*]}" >&2
+    exit 2
+  fi
 }
 need_tools
 
@@ -172,7 +178,7 @@ use() {  # FILE...: copy prepared inputs into the case folder
 # name=value replace the defaults; arguments after "--" follow the modulation
 # (tempo, pitch bend, second tempo, intensity).
 note() {
-  local sample=a.wav out=out.wav pitch=C4 vel=100 flags= offset=0 length=600 cons=60 cutoff=0 volume=100 mod=0
+  local sample=a.wav out=out.wav pitch=C4 vel=100 flags='' offset=0 length=600 cons=60 cutoff=0 volume=100 mod=0
   while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
       sample=* | out=* | pitch=* | vel=* | flags=* | offset=* | length=* | cons=* | cutoff=* | volume=* | mod=*) local "$1" ;;
@@ -206,10 +212,10 @@ codec() {  # MODE ORDER VALUES: what kestrandpitch prints encoding the values an
   echo
 }
 
-sing() {  # VOICE TONE [options]: one more note of a song, mixed onto the end of song.wav
-  local voice=$1 tone=$2
+sing() {  # SAMPLE TONE [options]: one more note of a song, mixed onto the end of song.wav
+  local sample=$1 tone=$2
   shift 2
-  kj -fi="$voice" -fo="note-$tone.wav" -l=300 -t="$tone" -fileoffset=20 -ft=song.wav "$@"
+  kj -fi="$sample" -fo="note-$tone.wav" -l=300 -t="$tone" -fileoffset=20 -ft=song.wav "$@"
 }
 
 no_list() {  # SAMPLE...: remove the samples' frequency lists, so that a render analyses and stores them
@@ -227,7 +233,7 @@ mask_timing() {  # FILE: the console text with the timing number masked
 run_side() {  # SIDE BIN_DIR SNIPPET: run the case snippet with one build into $root/SIDE
   local side=$1 dir=$2 snippet=$3
   ln -sfn "$dir" "$bin"
-  rm -rf "$work" "$root/$side" && mkdir "$work" && cp -p -- "$voice"/* "$work"/
+  rm -rf "$work" "${root:?}/$side" && mkdir "$work" && cp -p -- "$voice"/* "$work"/
   status_file=$root/$side.status
   : > "$status_file"
   (cd "$work" && eval "$snippet") < /dev/null > "$root/$side.out" 2> "$root/$side.err"
@@ -406,6 +412,7 @@ check job-rate-and-depth     'OUTPUT_SAMPLES_PER_SEC=22050 OUTPUT_BITS_PER_SAMPL
 # and negative overlap and a negative end position; a cached note at the end.
 check job-song               'sing a.wav C4 -env=30,100,250,70; sing ka.wav D4 -overlap=40; sing la.wav E4 -overlap=0; sing su.wav F4 -overlap=-50; sing i.wav G4 -endpos=-10 -env=10,100,200,100,60,0; kj -cachefile=note-C4.wav -ft=song.wav -l=150 -overlap=10'
 check job-cachefile          'kj -cachefile=i.wav -ft=song.wav -l=200; kj -cachefile=missing.wav -ft=song.wav -l=100 -fileoffset=5; kj -cachefile=i.wav -l=50'
+check job-envelope-odd       'sing a.wav C4 -env=10,100,20; sing ka.wav D4 -env= -overlap=20; sing la.wav E4 -pitchbend=AAAA -intensity=AB'
 check job-target-refused     'use stereo.wav a24.wav; cp stereo.wav song.wav; sing a.wav C4; cp a24.wav song.wav; sing a.wav D4'
 
 # Failures: no arguments, too few, missing or damaged samples, impossible notes.
@@ -418,6 +425,8 @@ check header-cut-wav         'use header-cut.wav; note sample=header-cut.wav'
 check sound-cut-wav          'use sound-cut.wav; note sample=sound-cut.wav'
 check depth-12-bits          'use bits12.wav; note sample=bits12.wav'
 check note-over-an-hour      'note length=3700000'
+check absurd-numbers         'note pitch=nan vel=1e300 flags=S-3B1e300t-99999999999 offset=-1e9 out=1.wav; note pitch=inf cons=inf volume=nan mod=nan out=2.wav; note pitch=A99999 length=nan cutoff=-1e300 out=3.wav'
+check long-input-name        'note sample="$(printf "%02100d" 0).wav"'
 check unwritable-output      'note out=no/such/folder/out.wav'
 check older-output-kept      'cp a.wav out.wav; note sample=missing.wav'
 check job-failures           'kj; kj -fi=missing.wav -fo=x.wav -l=200; kj -fo=x.wav'

@@ -10,7 +10,6 @@
 #include "audio/append_target_header.h"
 #include "audio/wave_writer.h"
 #include "base/number_text.h"
-#include "render/output_settings.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -86,7 +85,8 @@ struct AppendOutcome {
 // new version cannot be written; the target is then unchanged.
 template <typename Mix, typename Encode>
 std::optional<AppendOutcome> appendToTarget(const std::wstring& path, AppendFormats formats, std::int32_t count,
-                                            float overlap, float endPos, Mix mix, Encode encode) {
+                                            float overlap, float endPos, std::int32_t sampleRate, Mix mix,
+                                            Encode encode) {
     FilePtr source = openFile(path, "r+b");
     if (!source) {
         refuse(path, "it cannot be opened for update");
@@ -106,7 +106,7 @@ std::optional<AppendOutcome> appendToTarget(const std::wstring& path, AppendForm
 
     const std::int64_t blockAlign = header->blockAlign;
     const std::int64_t framesInFile = header->dataBytes / blockAlign;
-    std::int64_t n = overlapFrames(overlap, endPos, renderSettings().outputSampleRate);
+    std::int64_t n = overlapFrames(overlap, endPos, sampleRate);
     if (n > 0) n = std::min({n, framesInFile, static_cast<std::int64_t>(count)});
     const std::int64_t newDataBytes = header->dataBytes + (count - n) * blockAlign;
     if (newDataBytes > kMaxDataBytes) {
@@ -151,17 +151,15 @@ std::int64_t overlapFrames(float overlap, float endPos, std::int32_t sampleRate)
 }
 
 void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, std::int32_t count, float overlap,
-                        float endPos, bool quiet) {
+                        float endPos, std::int32_t sampleRate, std::int32_t bitsPerSample, bool quiet) {
     if (targetPath == L"nul") return;  // the null device keeps nothing to append to
     count = std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
     const std::span<double> values = note.first(static_cast<std::size_t>(count));
 
     if (!fileExists(targetPath)) {
-        const RenderSettings& settings = renderSettings();
-        const int bits = settings.outputBitsPerSample;
+        const int bits = bitsPerSample;
         const std::wstring temporary = temporarySiblingPath(targetPath);
-        const long long written =
-            writeWaveSamples(temporary, values, bits, 1, settings.outputSampleRate, bits >= 32 ? 3 : 1);
+        const long long written = writeWaveSamples(temporary, values, bits, 1, sampleRate, bits >= 32 ? 3 : 1);
         const bool ok = written >= 0 && fileLengthAt(temporary) == static_cast<std::uint64_t>(written);
         if (!putInPlace(temporary, targetPath, ok)) {
             printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
@@ -184,14 +182,14 @@ void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, 
         }
         return bytes;
     };
-    const auto outcome = appendToTarget(targetPath, AppendFormats::Any, count, overlap, endPos, mix, encode);
+    const auto outcome = appendToTarget(targetPath, AppendFormats::Any, count, overlap, endPos, sampleRate, mix, encode);
     if (!outcome || quiet) return;
     if (outcome->overlap > 0) printOut("outlen=%d\n", count);
     printOut("filesize=%u\n", outcome->riffSize);
 }
 
 void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count,
-                      float overlap, float endPos, bool quiet) {
+                      float overlap, float endPos, std::int32_t sampleRate, bool quiet) {
     if (targetPath == L"nul") return;  // the null device keeps nothing to append to
     count = std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
     const std::span<std::int16_t> values = note.first(static_cast<std::size_t>(count));
@@ -208,7 +206,7 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
     if (!fileExists(targetPath)) {
         const std::wstring temporary = temporarySiblingPath(targetPath);
         const std::vector<std::uint8_t> bytes = littleEndian();
-        const bool ok = writeWaveBytes(temporary, bytes, 16, 1, renderSettings().outputSampleRate) == 0 &&
+        const bool ok = writeWaveBytes(temporary, bytes, 16, 1, sampleRate) == 0 &&
                         fileLengthAt(temporary) == bytes.size() + kAppendHeaderBytes;
         if (!putInPlace(temporary, targetPath, ok)) {
             printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
@@ -224,7 +222,7 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
         }
     };
     auto encode = [&littleEndian](const AppendTargetHeader&) { return littleEndian(); };
-    const auto outcome = appendToTarget(targetPath, AppendFormats::Int16Only, count, overlap, endPos, mix, encode);
+    const auto outcome = appendToTarget(targetPath, AppendFormats::Int16Only, count, overlap, endPos, sampleRate, mix, encode);
     if (!outcome || quiet) return;
     const AppendTargetHeader& h = outcome->header;
     printOut("filesize=%u\nBlockAlign=%d\nSamplesPerSec=%u\n", h.riffSize, h.blockAlign, h.sampleRate);

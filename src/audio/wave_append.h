@@ -6,7 +6,7 @@
 // mixed into the file's last frames (a positive overlap), follow them directly
 // (no overlap) or follow a stretch of silence (a negative overlap).
 //
-// Overlap in frames, with r = outputSampleRate x 0.001: o = truncate(overlap x
+// Overlap in frames, with r = the note's sample rate x 0.001: o = truncate(overlap x
 // r), e = truncate(endPos x r); n = o when e >= 0, else o - e. A positive n is
 // limited to the frames already in the target and to the note's length.
 //
@@ -27,19 +27,19 @@ namespace kestrand {
 // Mixes the first `count` samples of the note (sixteen-bit scale; the first n
 // are modified in place by the mix) into the target file with an overlap of
 // `overlap` ms, lengthened by -`endPos` ms when `endPos` is negative. A
-// missing target is written with the note alone at outputBitsPerSample and
-// outputSampleRate. Prints "outlen=%d" (when mixing) and "filesize=%d" (the
+// missing target is written with the note alone at `bitsPerSample` (floats from
+// 32 bits) and `sampleRate`, which also converts the overlap to frames. Prints "outlen=%d" (when mixing) and "filesize=%d" (the
 // new RIFF size) on standard output unless `quiet`.
 void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, std::int32_t count, float overlap,
-                        float endPos, bool quiet = false);
+                        float endPos, std::int32_t sampleRate, std::int32_t bitsPerSample, bool quiet = false);
 
 // The same for a note held as 16-bit samples and a 16-bit mono target; the
 // mixed samples are limited to the 16-bit range. A missing target is written
-// with the note's bytes as a 16-bit file at outputSampleRate. Prints the
+// with the note's bytes as a 16-bit file at `sampleRate`. Prints the
 // target's "filesize=", "BlockAlign=", "SamplesPerSec=", then "overlap=",
 // "outlen=" (when mixing) and the new "filesize=" unless `quiet`.
 void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count,
-                      float overlap, float endPos, bool quiet = false);
+                      float overlap, float endPos, std::int32_t sampleRate, bool quiet = false);
 
 // The overlap in frames for the given settings, before any limiting.
 std::int64_t overlapFrames(float overlap, float endPos, std::int32_t sampleRate);

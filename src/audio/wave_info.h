@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/sample_format.h"
+
 namespace kestrand {
 
 struct WaveInfo {
@@ -28,6 +30,9 @@ inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 inline std::uint16_t effectiveFormatTag(const WaveInfo& info) {
     return info.formatTag == kWaveFormatExtensible && info.subFormat != 0 ? info.subFormat : info.formatTag;
 }
+
+// The stored encoding of a stream's samples.
+inline SampleType sampleTypeOf(const WaveInfo& info) { return sampleTypeOf(effectiveFormatTag(info), info.bitsPerSample); }
 
 // What every loader returns: the raw interleaved PCM bytes of the stream in
 // their stored sample type, followed by zero padding (the tail or slack the

@@ -187,27 +187,25 @@ void apply(RenderJob& job, const KeyEntry& entry, std::wstring_view value) {
 
 }  // namespace
 
-std::unique_ptr<RenderJob> newRenderJob() {
-    auto job = std::make_unique<RenderJob>();
-    job->volume = 100;
-    job->velocity1 = 100;
-    job->velocity2 = 100;
-    job->breathy = 40;
-    job->alpha = 0;
-    job->flags = std::nullopt;
+RenderJob newRenderJob() {
+    RenderJob job;
+    job.volume = 100;
+    job.velocity1 = 100;
+    job.velocity2 = 100;
+    job.breathy = 40;
+    job.alpha = 0;
+    job.flags = std::nullopt;
     return job;
 }
 
-void freeRenderJob(std::unique_ptr<RenderJob> job) { job.reset(); }
-
-int setJobParameter(RenderJob& job, std::wstring_view key, std::wstring_view value) {
+bool setJobParameter(RenderJob& job, std::wstring_view key, std::wstring_view value) {
     for (const KeyEntry& entry : kKeys) {
         if (keyMatches(entry, key)) {
             apply(job, entry, value);
-            return 1;
+            return true;
         }
     }
-    return 0;
+    return false;
 }
 
 }  // namespace kestrand

@@ -1,6 +1,7 @@
 #include "cli/note_program.h"
 
 #include "cli/command_line.h"
+#include "render/output_settings.h"
 #include "render/render_job.h"
 #include "render/render_stage.h"
 #include "render/list_generation.h"
@@ -38,7 +39,9 @@ int kestrandMain(const std::vector<std::wstring>& args) {
     const int parsed = parseCommandLine(job, args);
     if (args.size() > 5 && args[5].find(L'G') != std::wstring::npos) {
         if (fileExists(L"temp.bat") && args[2] != L"nul") writeOut(kGenerateNotice);
-        generateFrequencyList(args[1]);
+        // The list is made before the render reads the output settings, so
+        // its sample is loaded with the frame size of the program's start.
+        generateFrequencyList(args[1], 4 * OutputSettings{}.frameSize);
     }
     if (parsed > 2) renderJob(job);
     return 0;

@@ -30,39 +30,39 @@ bool equalsIgnoringCase(std::wstring_view text, std::wstring_view lowerName) {
 // A file that cannot be opened contributes nothing.
 void readParameterFile(RenderJob& job, const std::wstring& path) {
     FilePtr file = openFile(path, "rb");
-    if (file) readParameterLines(&job, file.get());
+    if (file) readParameterLines(job, file.get());
 }
 
 }  // namespace
 
-std::unique_ptr<RenderJob> parseParameterArgs(const std::vector<std::wstring>& args) {
-    std::unique_ptr<RenderJob> job = newRenderJob();
+RenderJob parseParameterArgs(const std::vector<std::wstring>& args) {
+    RenderJob job = newRenderJob();
     std::size_t positional = 0;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         const bool option = !arg.empty() && arg[0] == L'-' && !(arg.size() > 1 && isDigit(arg[1]));
         if (!option) {
-            if (positional < kPositionalKeys.size()) setJobParameter(*job, kPositionalKeys[positional++], arg);
+            if (positional < kPositionalKeys.size()) setJobParameter(job, kPositionalKeys[positional++], arg);
             continue;
         }
         const std::wstring_view rest = std::wstring_view(arg).substr(1);
         if (rest == L"as") {
-            readParameterLines(job.get(), stdin);
+            readParameterLines(job, stdin);
         } else if (rest == L"af") {
             if (i + 1 >= args.size()) break;
-            readParameterFile(*job, args[++i]);
+            readParameterFile(job, args[++i]);
         } else if (equalsIgnoringCase(rest, L"noformant") || rest == L"N" || equalsIgnoringCase(rest, L"reverse") ||
                    equalsIgnoringCase(rest, L"rev")) {
-            setJobParameter(*job, rest, L"");
+            setJobParameter(job, rest, L"");
         } else {
             std::size_t keyEnd = 0;
             while (keyEnd < rest.size() && std::iswalnum(static_cast<std::wint_t>(rest[keyEnd]))) ++keyEnd;
             if (keyEnd < rest.size() && (rest[keyEnd] == L'=' || rest[keyEnd] == L':')) {
-                setJobParameter(*job, rest.substr(0, keyEnd), rest.substr(keyEnd + 1));
+                setJobParameter(job, rest.substr(0, keyEnd), rest.substr(keyEnd + 1));
             } else {
                 // The whole text is the key and the next argument its value.
                 if (i + 1 >= args.size()) break;
-                setJobParameter(*job, rest, args[++i]);
+                setJobParameter(job, rest, args[++i]);
             }
         }
     }

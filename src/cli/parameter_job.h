@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,17 +15,14 @@ namespace kestrand {
 // A new job with the parameter path's defaults, which differ from the command
 // line's: volume 100, both velocities 100, breathy 40, alpha 0, no flags;
 // every other field zero or absent.
-std::unique_ptr<RenderJob> newRenderJob();
-
-// Releases a job with everything it owns; an absent job is ignored.
-void freeRenderJob(std::unique_ptr<RenderJob> job);
+RenderJob newRenderJob();
 
 // Sets the field named by `key` from `value`. Keys are compared without regard
 // to case, except the one-letter aliases and "lo", which must match exactly
 // ("t" tone, "T" tempo, "v" volume, "l" length, "lo" length_require, "G"
-// gender, "N" noformant, "S" samples). Returns 1 when the key is recognised,
-// else 0 (and nothing changes).
-int setJobParameter(RenderJob& job, std::wstring_view key, std::wstring_view value);
+// gender, "N" noformant, "S" samples). True when the key is recognised
+// (otherwise nothing changes).
+bool setJobParameter(RenderJob& job, std::wstring_view key, std::wstring_view value);
 
 // Reads key=value lines (UTF-8; a byte-order mark at the start is skipped)
 // from the stream and sets each at once, so a later line overrides an earlier
@@ -34,8 +30,8 @@ int setJobParameter(RenderJob& job, std::wstring_view key, std::wstring_view val
 // continues as the next piece); a piece without "=" is skipped; the key is the
 // text before the first "=" as written, the value the text after it up to the
 // first carriage return or line feed, with one pair of enclosing double quotes
-// removed. Returns the job, or null when the job or the stream is null.
-RenderJob* readParameterLines(RenderJob* job, std::FILE* stream);
+// removed. A null stream reads nothing.
+void readParameterLines(RenderJob& job, std::FILE* stream);
 
 // Builds a job from a command line (args[0] is the program name): "-as" reads
 // parameter lines from standard input, "-af <file>" from a file, "-noformant"
@@ -46,6 +42,6 @@ RenderJob* readParameterLines(RenderJob* job, std::FILE* stream);
 // keys voicefile, outfile, length, tone, volume, modulation, gender, breathy,
 // alpha, voiceoffset, voicelength, voicefixed1, voicefixed2, velocity1,
 // velocity2, reverse, in that order; further ones are ignored.
-std::unique_ptr<RenderJob> parseParameterArgs(const std::vector<std::wstring>& args);
+RenderJob parseParameterArgs(const std::vector<std::wstring>& args);
 
 }  // namespace kestrand

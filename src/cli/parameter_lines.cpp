@@ -40,8 +40,8 @@ void applyParameterLine(RenderJob& job, std::wstring_view piece) {
     setJobParameter(job, key, value);
 }
 
-RenderJob* readParameterLines(RenderJob* job, std::FILE* stream) {
-    if (job == nullptr || stream == nullptr) return nullptr;
+void readParameterLines(RenderJob& job, std::FILE* stream) {
+    if (stream == nullptr) return;
     std::string bytes;
     bool first = true;
     while (readLineBytes(stream, bytes)) {
@@ -50,10 +50,9 @@ RenderJob* readParameterLines(RenderJob* job, std::FILE* stream) {
         first = false;
         const std::wstring_view view(line);
         for (std::size_t at = 0; at < view.size(); at += kPieceLength) {
-            applyParameterLine(*job, view.substr(at, kPieceLength));
+            applyParameterLine(job, view.substr(at, kPieceLength));
         }
     }
-    return job;
 }
 
 }  // namespace kestrand

@@ -8,35 +8,11 @@
 
 namespace kestrand {
 
-SampleType sampleTypeOf(const WaveInfo& info) {
-    switch (info.bitsPerSample) {
-        case 8: return SampleType::U8;
-        case 16: return SampleType::S16;
-        case 24: return SampleType::S24;
-        case 32: return effectiveFormatTag(info) == 1 ? SampleType::S32 : SampleType::F32;
-        case 64: return SampleType::F64;
-        default: return SampleType::None;
-    }
-}
-
-int sampleTypeBytes(SampleType type) {
-    switch (type) {
-        case SampleType::U8: return 1;
-        case SampleType::S16: return 2;
-        case SampleType::S24: return 3;
-        case SampleType::S32:
-        case SampleType::F32: return 4;
-        case SampleType::F64: return 8;
-        case SampleType::None: break;
-    }
-    return 0;
-}
-
-SampleView makeSampleView(std::span<const std::uint8_t> bytes, const WaveInfo& info) {
+SampleView makeSampleView(std::span<const std::uint8_t> bytes, SampleType type, int channels) {
     SampleView view;
     view.bytes = bytes;
-    view.type = sampleTypeOf(info);
-    view.stride = std::max<int>(1, info.channels);
+    view.type = type;
+    view.stride = std::max(1, channels);
     const std::size_t size = static_cast<std::size_t>(sampleTypeBytes(view.type));
     if (size == 0 || bytes.size() < size) return view;
     const std::size_t step = size * static_cast<std::size_t>(view.stride);

@@ -6,20 +6,9 @@
 #include <cstdint>
 #include <span>
 
-#include "audio/wave_info.h"
+#include "base/sample_format.h"
 
 namespace kestrand {
-
-// How the stored samples are decoded.
-enum class SampleType { None, U8, S16, S24, S32, F32, F64 };
-
-// The type for a stream: 8 unsigned, 16 and 24 signed, 32 signed integer when
-// the effective format tag is 1 and float otherwise, 64 double. Any other
-// depth is None (reads give silence).
-SampleType sampleTypeOf(const WaveInfo& info);
-
-// Bytes of one stored sample of the type (0 for None).
-int sampleTypeBytes(SampleType type);
 
 struct SampleView {
     std::span<const std::uint8_t> bytes;  // sound data and zero tail
@@ -28,8 +17,9 @@ struct SampleView {
     std::int64_t frames = 0;  // frames whose first-channel element lies wholly inside `bytes`
 };
 
-// Builds the view of a loaded sample (stride = channels, at least 1).
-SampleView makeSampleView(std::span<const std::uint8_t> bytes, const WaveInfo& info);
+// Builds the view of stored samples of one encoding with `channels`
+// interleaved channels (stride = channels, at least 1).
+SampleView makeSampleView(std::span<const std::uint8_t> bytes, SampleType type, int channels);
 
 // What a tap outside the stored samples stands for: a stored zero, which
 // decodes to -32640 for unsigned 8-bit and to 0 otherwise.

@@ -1,6 +1,5 @@
 #include "render/list_generation.h"
 
-#include "render/output_settings.h"
 #include "f0/list_names.h"
 #include "f0/pitch_analysis.h"
 #include "input/load_input.h"
@@ -31,11 +30,11 @@ std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, 
     return list;
 }
 
-int generateFrequencyList(const std::wstring& samplePath) {
-    const auto sample = loadInput(samplePath, 4 * renderSettings().frameSize);
-    if (!sample) return 0;
+bool generateFrequencyList(const std::wstring& samplePath, std::int32_t tailFrames) {
+    const auto sample = loadInput(samplePath, tailFrames);
+    if (!sample) return false;
     const auto list = analyseLoaded(*sample);
-    if (!list) return 0;
+    if (!list) return false;
     // A decoder or module input keeps its list in the decoder's cache folder,
     // where a render stores and finds it; a plain sample keeps it beside itself.
     const auto names = frequencyListNamesFor(samplePath);
@@ -45,7 +44,7 @@ int generateFrequencyList(const std::wstring& samplePath) {
     } else {
         saveFrequencyList(samplePath, *list);
     }
-    return 1;
+    return true;
 }
 
 }  // namespace kestrand

@@ -1,6 +1,7 @@
 // Where a frequency list comes from: a stored file or a fresh analysis.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -13,8 +14,9 @@ namespace kestrand {
 // text), or analyses the loaded sample and stores the result.
 std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, const LoadedSample& sample);
 
-// For the G flag: loads the sample itself, analyses it and writes its list.
-// 1 when a list was built, 0 when the sample could not be read or analysed.
-int generateFrequencyList(const std::wstring& samplePath);
+// For the G flag: loads the sample itself (with a zero tail of `tailFrames`
+// frames), analyses it and writes its list. True when a list was built, false
+// when the sample could not be read or analysed.
+bool generateFrequencyList(const std::wstring& samplePath, std::int32_t tailFrames);
 
 }  // namespace kestrand

@@ -1,30 +1,25 @@
-// The render stage: output settings, synthesis, normalisation and writing.
+// The note program's render: output settings, synthesis, normalisation,
+// writing, and for parameter-style jobs the envelope and the growing target.
 #pragma once
 
-#include <cstdint>
 #include <span>
 
+#include "render/output_settings.h"
 #include "render/render_job.h"
 
 namespace kestrand {
 
-// Reads OUTPUT_SAMPLES_PER_SEC (4000..384000, else 44100) and
-// OUTPUT_BITS_PER_SAMPLE (8..64, else 16); an unset variable keeps the
-// previous value. Derives frameSize and hopSize from the rate.
-void applyOutputSettings();
-
-// Renders the job's note and writes it (or, for parameter jobs, uses the
-// cache file, shapes it with the envelope and appends it to the target).
+// Renders the job's note with the output settings of the environment (see
+// readOutputSettings) and writes it; for jobs with a cache file instead of an
+// output, takes the note from there. Then shapes it with the job's volume
+// envelope and mixes it into the job's target file, if it has them.
 void renderJob(const RenderJob& job);
+
+// The same with the output settings given.
+void renderJobWith(const RenderJob& job, OutputSettings settings);
 
 // Normalises the note's peak toward 16384 by the P flag's strength (default
 // 86 %), applies the volume (0..200 %) and limits to the 16-bit range.
 void normalizeAndScale(std::span<double> samples, const RenderJob& job);
-
-// Shapes samples with the job's volume envelope (pairs of ms and percent after the lead-in).
-void applyVolumeEnvelope(std::span<double> samples, const RenderJob& job, std::int32_t sampleRate);
-
-// True when the job prints nothing: flags contain "n" or the output is "-".
-bool isQuietJob(const RenderJob& job);
 
 }  // namespace kestrand

@@ -95,8 +95,8 @@ std::vector<Step> growingSequence() {
 
 class WaveAppend : public ::testing::Test {
 protected:
-    void SetUp() override { renderSettings() = RenderSettings{}; }
-    void TearDown() override { renderSettings() = RenderSettings{}; }
+    std::int32_t rate = 44100;  // of the notes, and of a target made anew
+    std::int32_t depth = 16;    // of a target made anew
     TempDir dir;
 };
 
@@ -122,10 +122,10 @@ TEST_F(WaveAppend, SequenceOfNotesBuildsTheExpectedFile) {
     for (const Step& step : growingSequence()) {
         std::vector<double> asDoubles(step.note.begin(), step.note.end());
         mixIntoWaveSamples(test::widePath(doublesTarget), asDoubles, static_cast<std::int32_t>(asDoubles.size()),
-                           step.overlap, step.endPos, true);
+                           step.overlap, step.endPos, rate, depth, true);
         std::vector<std::int16_t> asInt16(step.note.begin(), step.note.end());
         mixIntoWaveInt16(test::widePath(int16Target), asInt16, static_cast<std::int32_t>(asInt16.size()),
-                         step.overlap, step.endPos, true);
+                         step.overlap, step.endPos, rate, true);
         modelAppend(expected, exists, step.note, step.overlap, step.endPos);
         exists = true;
         ASSERT_EQ(targetSamples(doublesTarget), expected);
@@ -142,18 +142,18 @@ TEST_F(WaveAppend, SequenceOfNotesBuildsTheExpectedFile) {
 TEST_F(WaveAppend, MissingTargetIsTheFileTheWritersWrite) {
     const std::vector<double> note{0, 1000.0, -32768.0, 32767.0, 12.75, -0.5};
     for (const int bits : {8, 16, 24, 32, 64}) {
-        renderSettings().outputBitsPerSample = bits;
-        renderSettings().outputSampleRate = 22050;
+        depth = bits;
+        rate = 22050;
         const auto target = dir / ("new" + std::to_string(bits) + ".wav");
         std::vector<double> copy = note;
-        mixIntoWaveSamples(test::widePath(target), copy, 6, 10, 0, true);
+        mixIntoWaveSamples(test::widePath(target), copy, 6, 10, 0, rate, depth, true);
         const auto reference = dir / "reference.wav";
         writeWaveSamples(test::widePath(reference), note, bits, 1, 22050, bits >= 32 ? 3 : 1);
         EXPECT_EQ(test::readFileBytes(target), test::readFileBytes(reference)) << bits;
     }
     std::vector<std::int16_t> note16{1, -2, 300, -32768};
-    renderSettings().outputSampleRate = 8000;
-    mixIntoWaveInt16(test::widePath(dir / "new.wav"), note16, 4, 10, 0, true);
+    rate = 8000;
+    mixIntoWaveInt16(test::widePath(dir / "new.wav"), note16, 4, 10, 0, rate, true);
     const auto reference = dir / "reference16.wav";
     writeWaveBytes(test::widePath(reference), int16Bytes({1, -2, 300, -32768}), 16, 1, 8000);
     EXPECT_EQ(test::readFileBytes(dir / "new.wav"), test::readFileBytes(reference));
@@ -163,16 +163,16 @@ TEST_F(WaveAppend, MixedSumsAreLimitedToSixteenBits) {
     const auto target = dir / "t.wav";
     test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({5, 30000, -30000})));
     std::vector<std::int16_t> note{10000, -10000, 7};
-    renderSettings().outputSampleRate = 2000;  // one ms is 2 frames
-    mixIntoWaveInt16(test::widePath(target), note, 3, 1, 0, true);
+    rate = 2000;  // one ms is 2 frames
+    mixIntoWaveInt16(test::widePath(target), note, 3, 1, 0, rate, true);
     EXPECT_EQ(targetSamples(target), (std::vector<int>{5, 32767, -32768, 7}));
-    renderSettings().outputSampleRate = 44100;
+    rate = 44100;
     EXPECT_EQ(note[0], 32767);  // the note is mixed in place
 
     test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({30000})));
     std::vector<double> noteD{10000.0, 1.9};
     // One ms is 44 frames, limited to the one frame in the file.
-    mixIntoWaveSamples(test::widePath(target), noteD, 2, 1, 0, true);
+    mixIntoWaveSamples(test::widePath(target), noteD, 2, 1, 0, rate, depth, true);
     EXPECT_EQ(targetSamples(target), (std::vector<int>{32767, 1}));
     EXPECT_DOUBLE_EQ(noteD[0], 40000.0);  // no limiting before the conversion
 }
@@ -189,7 +189,7 @@ TEST_F(WaveAppend, OverlapFramesFollowTheRate) {
     const auto target = dir / "t.wav";
     test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes(std::vector<int>(1000, 100))));
     std::vector<std::int16_t> note(500, 1);
-    mixIntoWaveInt16(test::widePath(target), note, 500, 0, -10, true);
+    mixIntoWaveInt16(test::widePath(target), note, 500, 0, -10, rate, true);
     const auto samples = targetSamples(target);
     ASSERT_EQ(samples.size(), 1000u - 441 + 500);
     EXPECT_EQ(samples[558], 100);
@@ -205,7 +205,7 @@ TEST_F(WaveAppend, NegativeOverlapInsertsSilenceInEveryDepth) {
         const std::size_t width = c.bits / 8;
         test::writeFileBytes(target, test::makeWaveImage(c.tag, 1, 44100, c.bits, std::vector<std::uint8_t>(width, 0x11)));
         std::vector<double> note{256.0};
-        mixIntoWaveSamples(test::widePath(target), note, 1, -0.1f, 0, true);  // -4 frames
+        mixIntoWaveSamples(test::widePath(target), note, 1, -0.1f, 0, rate, depth, true);  // -4 frames
         const auto bytes = test::readFileBytes(target);
         ASSERT_EQ(bytes.size(), 44 + 6 * width) << c.bits;
         EXPECT_EQ(u32At(bytes, 40), 6 * width);
@@ -284,7 +284,7 @@ TEST_F(WaveAppend, EightBitFilesSurviveAMixWithSilence) {
     for (int i = 0; i < 64; ++i) data.push_back(static_cast<std::uint8_t>(i * 4));
     test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 8, data));
     std::vector<double> silence(64, 0.0);
-    mixIntoWaveSamples(test::widePath(target), silence, 64, 10, 0, true);  // all 64 frames overlap
+    mixIntoWaveSamples(test::widePath(target), silence, 64, 10, 0, rate, depth, true);  // all 64 frames overlap
     EXPECT_EQ(test::readFileBytes(target), test::makeWaveImage(1, 1, 44100, 8, data));
 }
 
@@ -330,21 +330,21 @@ TEST_F(WaveAppend, TargetsItCouldNotHaveWrittenAreRefusedAndLeftUntouched) {
     for (std::size_t i = 0; i < refused.size(); ++i) {
         test::writeFileBytes(target, refused[i]);
         std::vector<double> note{100.0, 200.0};
-        mixIntoWaveSamples(test::widePath(target), note, 2, 0, 0, true);
+        mixIntoWaveSamples(test::widePath(target), note, 2, 0, 0, rate, depth, true);
         EXPECT_EQ(test::readFileBytes(target), refused[i]) << "case " << i;
         std::vector<std::int16_t> note16{100, 200};
-        mixIntoWaveInt16(test::widePath(target), note16, 2, 0, 0, true);
+        mixIntoWaveInt16(test::widePath(target), note16, 2, 0, 0, rate, true);
         EXPECT_EQ(test::readFileBytes(target), refused[i]) << "case " << i;
     }
     // The 16-bit variant refuses every depth but 16 bits.
     const auto eightBit = test::makeWaveImage(1, 1, 44100, 8, {1, 2});
     test::writeFileBytes(target, eightBit);
     std::vector<std::int16_t> note16{100, 200};
-    mixIntoWaveInt16(test::widePath(target), note16, 2, 0, 0, true);
+    mixIntoWaveInt16(test::widePath(target), note16, 2, 0, 0, rate, true);
     EXPECT_EQ(test::readFileBytes(target), eightBit);
     // A folder in the target's place is not replaced.
     std::filesystem::create_directory(dir / "folder.wav");
-    mixIntoWaveInt16(test::widePath(dir / "folder.wav"), note16, 2, 0, 0, true);
+    mixIntoWaveInt16(test::widePath(dir / "folder.wav"), note16, 2, 0, 0, rate, true);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.wav"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
@@ -362,7 +362,7 @@ TEST_F(WaveAppend, ATargetThatWouldOutgrowItsHeaderIsRefused) {
     std::filesystem::resize_file(target, 44ull + dataBytes, error);
     if (error) GTEST_SKIP() << "no room for a sparse 4 GiB file";
     std::vector<std::int16_t> note(60, 1);
-    mixIntoWaveInt16(test::widePath(target), note, 60, 0, 0, true);
+    mixIntoWaveInt16(test::widePath(target), note, 60, 0, 0, rate, true);
     EXPECT_EQ(std::filesystem::file_size(target), 44ull + dataBytes);
     std::FILE* file = std::fopen(target.string().c_str(), "rb");
     ASSERT_NE(file, nullptr);
@@ -376,12 +376,12 @@ TEST_F(WaveAppend, ShortNoteBuffersAndTheNullDeviceAreHandled) {
     const auto target = dir / "t.wav";
     test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({7})));
     std::vector<std::int16_t> note{1, 2};
-    mixIntoWaveInt16(test::widePath(target), note, 1000, 0, 0, true);  // count beyond the buffer
+    mixIntoWaveInt16(test::widePath(target), note, 1000, 0, 0, rate, true);  // count beyond the buffer
     EXPECT_EQ(targetSamples(target), (std::vector<int>{7, 1, 2}));
-    mixIntoWaveInt16(test::widePath(target), note, -5, 0, 0, true);  // nothing to add
+    mixIntoWaveInt16(test::widePath(target), note, -5, 0, 0, rate, true);  // nothing to add
     EXPECT_EQ(targetSamples(target), (std::vector<int>{7, 1, 2}));
-    mixIntoWaveInt16(L"nul", note, 2, 0, 0, true);
-    mixIntoWaveSamples(L"nul", std::span<double>(), 0, 0, 0, true);
+    mixIntoWaveInt16(L"nul", note, 2, 0, 0, rate, true);
+    mixIntoWaveSamples(L"nul", std::span<double>(), 0, 0, 0, rate, depth, true);
     EXPECT_FALSE(std::filesystem::exists("nul"));
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 RenderJob parse(std::vector<std::wstring> args) {
     args.insert(args.begin(), L"kestrandjob");
-    return *parseParameterArgs(args);
+    return parseParameterArgs(args);
 }
 
 TEST(ParameterArgs, OptionsWithEqualsOrColon) {

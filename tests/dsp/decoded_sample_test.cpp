@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "audio/wave_info.h"
+
 namespace kestrand {
 namespace {
 
@@ -51,7 +53,7 @@ struct Case {
 TEST(DecodedSample, UnitReadsAgreeWithTheTapByTapReaders) {
     for (const Case c : {Case{8, 1, 1}, Case{16, 1, 1}, Case{16, 1, 2}, Case{24, 1, 1}, Case{32, 3, 2}}) {
         const Stored stored = makeStored(c.bits, c.tag, c.channels, 400);
-        const SampleView view = makeSampleView(stored.bytes, stored.info);
+        const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
         // Decoded frames 50 .. 349: reads near both ends mix the two paths;
         // the second view decodes past both ends of the sample.
         for (const auto& [from, to] : {std::pair<std::int64_t, std::int64_t>{50, 350}, {-20, 440}, {0, 0}}) {
@@ -74,7 +76,7 @@ TEST(DecodedSample, UnitReadsAgreeWithTheTapByTapReaders) {
 
 TEST(DecodedSample, RunsAgreeWithSingleReads) {
     const Stored stored = makeStored(16, 1, 1, 600);
-    const SampleView view = makeSampleView(stored.bytes, stored.info);
+    const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     const DecodedSample decoded = decodeSample(view, 40, 560);
     std::vector<double> run(300);
     for (const double start : {-37.25, 0.0, 100.6, 300.999}) {
@@ -91,7 +93,7 @@ TEST(DecodedSample, RunsAgreeWithSingleReads) {
 
 TEST(DecodedSample, WholeFramesAreZeroBeforeTheStartAndStoredZeroBehind) {
     const Stored stored = makeStored(8, 1, 1, 100);
-    const SampleView view = makeSampleView(stored.bytes, stored.info);
+    const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     const DecodedSample decoded = decodeSample(view, 10, 90);
     for (const std::int64_t first : {std::int64_t{-30}, std::int64_t{0}, std::int64_t{20}, std::int64_t{70}, std::int64_t{200}}) {
         std::vector<double> out(64);

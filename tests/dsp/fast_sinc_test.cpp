@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "audio/wave_info.h"
+
 namespace kestrand {
 namespace {
 
@@ -69,7 +71,7 @@ TEST(FastSinc, AgreesWithTheTapByTapReaders) {
     for (const Case type : {Case{8, 1}, Case{16, 1}, Case{24, 1}, Case{32, 1}, Case{32, 3}, Case{64, 3}}) {
         for (const int channels : {1, 2}) {
             const Stored stored = makeStored(type.bits, type.tag, channels, 300);
-            const SampleView view = makeSampleView(stored.bytes, stored.info);
+            const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
             for (const double width : {1.0, 1.01, 2.1768707483, 2.5, 8.0}) {
                 const SincWidth w = makeSincWidth(width);
                 for (double a = -30.0; a < 400.0; a += 0.3791) {
@@ -88,7 +90,7 @@ TEST(FastSinc, AgreesWithTheTapByTapReaders) {
 
 TEST(FastSinc, RunsMatchSingleReads) {
     const Stored stored = makeStored(16, 1, 1, 500);
-    const SampleView view = makeSampleView(stored.bytes, stored.info);
+    const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     std::vector<double> run(200);
     for (const double step : {1.0, 2.0, 0.4594, 1.5}) {
         const SincWidth w = makeSincWidth(std::max(1.0, step));
@@ -105,14 +107,14 @@ TEST(SampleView, DecodesEveryDepthToSixteenBitScale) {
     info.channels = 1;
     const std::vector<std::uint8_t> u8{128, 127, 0};
     info.bitsPerSample = 8;
-    SampleView view = makeSampleView(u8, info);
+    SampleView view = makeSampleView(u8, sampleTypeOf(info), info.channels);
     EXPECT_EQ(decodeFrame(view, 0), 128.0);
     EXPECT_EQ(decodeFrame(view, 1), -128.0);
     EXPECT_EQ(decodeFrame(view, -1), -32640.0);  // outside: a stored zero
     EXPECT_EQ(wholeFrame(view, -1), 0.0);         // before the start: 0
     const std::vector<std::uint8_t> s24{0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F};
     info.bitsPerSample = 24;
-    view = makeSampleView(s24, info);
+    view = makeSampleView(s24, sampleTypeOf(info), info.channels);
     EXPECT_EQ(decodeFrame(view, 0), -32768.0);
     EXPECT_EQ(decodeFrame(view, 1), 8388607 / 256.0);
     info.bitsPerSample = 32;
@@ -120,10 +122,10 @@ TEST(SampleView, DecodesEveryDepthToSixteenBitScale) {
     std::vector<std::uint8_t> f32(4);
     const float one = 1.0f;
     std::memcpy(f32.data(), &one, 4);
-    EXPECT_EQ(decodeFrame(makeSampleView(f32, info), 0), 32768.0);
+    EXPECT_EQ(decodeFrame(makeSampleView(f32, sampleTypeOf(info), info.channels), 0), 32768.0);
     info.formatTag = 1;
     const std::vector<std::uint8_t> s32{0x00, 0x00, 0x01, 0x00};
-    EXPECT_EQ(decodeFrame(makeSampleView(s32, info), 0), 1.0);
+    EXPECT_EQ(decodeFrame(makeSampleView(s32, sampleTypeOf(info), info.channels), 0), 1.0);
     info.formatTag = kWaveFormatExtensible;
     info.subFormat = 1;
     EXPECT_EQ(sampleTypeOf(info), SampleType::S32);
@@ -133,10 +135,10 @@ TEST(SampleView, DecodesEveryDepthToSixteenBitScale) {
     std::vector<std::uint8_t> f64(8);
     const double half = 0.5;
     std::memcpy(f64.data(), &half, 8);
-    EXPECT_EQ(decodeFrame(makeSampleView(f64, info), 0), 16384.0);
+    EXPECT_EQ(decodeFrame(makeSampleView(f64, sampleTypeOf(info), info.channels), 0), 16384.0);
     info.bitsPerSample = 12;
     EXPECT_EQ(sampleTypeOf(info), SampleType::None);
-    EXPECT_EQ(makeSampleView(f64, info).frames, 0);
+    EXPECT_EQ(makeSampleView(f64, sampleTypeOf(info), info.channels).frames, 0);
 }
 
 }  // namespace

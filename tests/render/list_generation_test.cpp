@@ -113,12 +113,12 @@ TEST(FrequencyListGeneration, GenerateWritesTheListOfAWaveFile) {
     test::TempDir dir;
     const auto path = dir / "Voice.WAV";
     std::filesystem::copy_file(test::voiceSample("la.wav"), path);
-    int result = 0;
+    bool result = false;
     quietly([&] {
-        result = generateFrequencyList(test::widePath(path));
+        result = generateFrequencyList(test::widePath(path), 4096);
         return std::optional<FrequencyList>();
     }, nullptr);
-    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(result);
     // The extension is matched without regard to case; the name rule is not.
     const auto listPath = dir / "Voice.WAV.frq";
     ASSERT_TRUE(std::filesystem::exists(listPath));
@@ -136,18 +136,18 @@ TEST(FrequencyListGeneration, GenerateWritesTheListOfAWaveFile) {
 
 TEST(FrequencyListGeneration, GenerateFailsWithoutASample) {
     test::TempDir dir;
-    int result = -1;
+    bool result = true;
     quietly([&] {
-        result = generateFrequencyList(test::widePath(dir / "missing.wav"));
+        result = generateFrequencyList(test::widePath(dir / "missing.wav"), 4096);
         return std::optional<FrequencyList>();
     }, nullptr);
-    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(result);
     test::writeFileBytes(dir / "noise.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
     quietly([&] {
-        result = generateFrequencyList(test::widePath(dir / "noise.wav"));
+        result = generateFrequencyList(test::widePath(dir / "noise.wav"), 4096);
         return std::optional<FrequencyList>();
     }, nullptr);
-    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(result);
     EXPECT_FALSE(std::filesystem::exists(dir / "noise_wav.frq"));
 }
 

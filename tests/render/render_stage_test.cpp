@@ -6,6 +6,7 @@
 
 #include "render/output_settings.h"
 #include "render/render_stage.h"
+#include "render/render_tail.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -28,21 +29,19 @@ TEST(OutputSettings, FollowTheEnvironmentWithinRange) {
     for (const auto& c : cases) {
         test::setEnvironment("OUTPUT_SAMPLES_PER_SEC", c.rate);
         test::setEnvironment("OUTPUT_BITS_PER_SAMPLE", c.bits);
-        applyOutputSettings();
-        const RenderSettings& s = renderSettings();
-        EXPECT_EQ(s.outputSampleRate, c.expectedRate) << c.rate;
-        EXPECT_EQ(s.outputBitsPerSample, c.expectedBits) << c.bits;
+        const OutputSettings s = readOutputSettings();
+        EXPECT_EQ(s.sampleRate, c.expectedRate) << c.rate;
+        EXPECT_EQ(s.bitsPerSample, c.expectedBits) << c.bits;
         EXPECT_EQ(s.frameSize, c.expectedFrame) << c.rate;
         EXPECT_EQ(s.hopSize, c.expectedFrame / 4);
     }
     // Unset variables keep the previous values.
     test::setEnvironment("OUTPUT_SAMPLES_PER_SEC", "22050");
-    applyOutputSettings();
+    const OutputSettings previous = readOutputSettings();
     test::unsetEnvironment("OUTPUT_SAMPLES_PER_SEC");
     test::unsetEnvironment("OUTPUT_BITS_PER_SAMPLE");
-    applyOutputSettings();
-    EXPECT_EQ(renderSettings().outputSampleRate, 22050);
-    renderSettings() = RenderSettings{};
+    EXPECT_EQ(readOutputSettings(previous).sampleRate, 22050);
+    EXPECT_EQ(readOutputSettings().sampleRate, 44100);
 }
 
 RenderJob jobWith(const wchar_t* flags, float volume = 100) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/parameter_job.h"
+#include "render/render_tail.h"
 #include "render/wresamp.h"
 #include "support/test_files.h"
 
@@ -17,14 +18,14 @@ namespace {
 
 TEST(Int16Normalization, StrengthFromThePFlag) {
     const std::vector<double> note{1000, -2000, 500};
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"P100"), 16384.0 / 2000.0);
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"P150"), 16384.0 / 2000.0);  // acts as 100
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"P0"), 1.0);
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"P-5"), 1.0);
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, std::nullopt), std::pow(16384.0 / 2000.0, 0.86));
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"B20"), std::pow(16384.0 / 2000.0, 0.86));
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(note, L"P50.9"), std::pow(16384.0 / 2000.0, 0.5));
-    EXPECT_DOUBLE_EQ(int16NormalizationGain(std::vector<double>(5, 0.0), L"P100"), 1.0);  // silence stays zeros
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"P100"), 16384.0 / 2000.0);
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"P150"), 16384.0 / 2000.0);  // acts as 100
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"P0"), 1.0);
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"P-5"), 1.0);
+    EXPECT_DOUBLE_EQ(normalizationGain(note, std::nullopt), std::pow(16384.0 / 2000.0, 0.86));
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"B20"), std::pow(16384.0 / 2000.0, 0.86));
+    EXPECT_DOUBLE_EQ(normalizationGain(note, L"P50.9"), std::pow(16384.0 / 2000.0, 0.5));
+    EXPECT_DOUBLE_EQ(normalizationGain(std::vector<double>(5, 0.0), L"P100"), 1.0);  // silence stays zeros
 }
 
 TEST(Int16Normalization, ScalingLimitsAndTruncatesTowardZero) {
@@ -64,7 +65,7 @@ TEST(Int16Envelope, FollowsTheBreakpoints) {
     };
     for (const float lead : {0.0f, 4.0f}) {
         for (const auto& env : envelopes) {
-            RenderJob job = *newRenderJob();
+            RenderJob job = newRenderJob();
             job.volumeEnvelope = env;
             job.fileOffset = lead;
             std::vector<std::int16_t> got = note;
@@ -79,7 +80,7 @@ TEST(Int16Envelope, FollowsTheBreakpoints) {
 
 TEST(Int16Envelope, CountZeroSilencesAndNoEnvelopeLeavesAlone) {
     std::vector<std::int16_t> note(500, 1234);
-    RenderJob job = *newRenderJob();
+    RenderJob job = newRenderJob();
     applyVolumeEnvelopeInt16(note, job, 44100);
     EXPECT_EQ(note, std::vector<std::int16_t>(500, 1234));
     job.volumeEnvelope = std::vector<float>{0};
@@ -162,7 +163,7 @@ TEST(KestrandJob, CachedNotesGrowTheTargetFile) {
     const auto shaped = dir / "shaped.wav";
     run("-cachefile '" + cache.string() + "' -ft '" + shaped.string() + "' -l=20 -env=10,100");
     std::vector<std::int16_t> raw(cached.begin(), cached.begin() + 882);
-    RenderJob job = *newRenderJob();
+    RenderJob job = newRenderJob();
     job.volumeEnvelope = std::vector<float>{2, 10, 100};
     applyVolumeEnvelopeInt16(raw, job, 44100);
     EXPECT_EQ(samplesOf(shaped), std::vector<int>(raw.begin(), raw.end()));
@@ -183,7 +184,7 @@ TEST(KestrandJob, ARefusedTargetIsLeftAsItWas) {
 
 TEST(KestrandJob, TheExampleJobFileNamesTheBundledVoice) {
     const auto example = std::filesystem::path(KESTRAND_SOURCE_DIR) / "examples" / "two_notes.txt";
-    const RenderJob job = *parseParameterArgs({L"kestrandjob", L"-af", test::widePath(example)});
+    const RenderJob job = parseParameterArgs({L"kestrandjob", L"-af", test::widePath(example)});
     EXPECT_EQ(job.voiceFile, L"voice/a.wav");
     EXPECT_TRUE(job.outFile);
     EXPECT_TRUE(job.targetFile);

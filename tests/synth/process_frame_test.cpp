@@ -1,7 +1,7 @@
 // The worker's frame against a literal, step-by-step evaluation of the same
 // formulas (tap-by-tap readers, term-by-term sums, separate inverse
 // transforms).
-#include "synth/worker.h"
+#include "synth/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "audio/wave_info.h"
 #include "dsp/fractional_readers.h"
 #include "synth/noise_generator.h"
 
@@ -56,7 +57,7 @@ void build(Fixture& f, std::uint32_t inputRate, double gender, double breathines
     sh.fft = makeFftTables(N);
     sh.fastFft = makeFastFftPlan(N);
     sh.gains = makeMixGains(N, breathiness, false);
-    sh.sample = makeSampleView(f.bytes, f.info);
+    sh.sample = makeSampleView(f.bytes, sampleTypeOf(f.info), f.info.channels);
     // Only part of the recording is decoded: reads below frame 1100 take the
     // byte path, so frames near it mix both.
     sh.decoded = decodeSample(sh.sample, 1100, 6100);
@@ -79,16 +80,25 @@ void build(Fixture& f, std::uint32_t inputRate, double gender, double breathines
     sh.outputCount = 4000;
 }
 
-void setFrame(WorkerSlot& slot, const Fixture& f, std::int32_t position, double inputPosition) {
-    slot.prepare(f.shared);
-    slot.position = position;
-    slot.rateRatio = static_cast<double>(f.shared.inputRate) / 44100;
-    slot.inputPosition = inputPosition;
-    slot.period = 200.0 * f.shared.inputRate / 44100;
-    slot.targetFrequency = 339.2;
-    slot.envelopeCount = f.gains.empty() ? 0 : static_cast<std::int32_t>(f.gains.size()) - 1;
+// A frame with work arrays of its own, as one worker thread holds them.
+struct FrameSlot {
+    const SynthesisShared* shared = nullptr;
+    FrameRequest request;
+    FrameWork work;
+};
+
+void setFrame(FrameSlot& slot, const Fixture& f, std::int32_t position, double inputPosition) {
+    slot.shared = &f.shared;
+    slot.request.prepare(f.shared);
+    slot.work.prepare(f.shared);
+    slot.request.position = position;
+    slot.request.rateRatio = static_cast<double>(f.shared.inputRate) / 44100;
+    slot.request.inputPosition = inputPosition;
+    slot.request.period = 200.0 * f.shared.inputRate / 44100;
+    slot.request.targetFrequency = 339.2;
+    slot.request.envelopeCount = f.gains.empty() ? 0 : static_cast<std::int32_t>(f.gains.size()) - 1;
     NoiseGenerator random;
-    for (double& v : slot.noise) v = random.nextLoud();
+    for (double& v : slot.request.noise) v = random.nextLoud();
 }
 
 double power(const std::vector<double>& d, int n, int k) {
@@ -101,17 +111,17 @@ void scale(std::vector<double>& d, int n, int k, double g) {
 }
 
 // Steps 1 to 10 of the frame, one formula at a time.
-std::vector<double> literalFrame(const WorkerSlot& slot) {
+std::vector<double> literalFrame(const FrameSlot& slot) {
     const SynthesisShared& sh = *slot.shared;
     const int N = sh.frameSize, H = N / 2;
     const auto& win = sh.analysisWindow;
-    const double w = slot.rateRatio, v = slot.inputPosition, m = slot.period, g = sh.genderFactor, R = sh.outputRate;
+    const double w = slot.request.rateRatio, v = slot.request.inputPosition, m = slot.request.period, g = sh.genderFactor, R = sh.outputRate;
     double o = N / m;
-    const double t = N * slot.targetFrequency / R;
+    const double t = N * slot.request.targetFrequency / R;
     double B = t / o;
     std::vector<double> V(N), S(N), Q(N, 0.0), E(H + 1), PS(H + 1), PV(H + 1);
     for (int i = 0; i < N; ++i) {
-        const int k = slot.position - N + 1 + i;
+        const int k = slot.request.position - N + 1 + i;
         V[i] = k < 0 ? 0.0 : win[i] * sh.directBuffer[k];
     }
     realFft(V, sh.fft);
@@ -145,13 +155,13 @@ std::vector<double> literalFrame(const WorkerSlot& slot) {
     inverseRealFft(V, sh.fft);
     double a = 1;
     if (!sh.envelope.empty()) {
-        const double p = static_cast<double>(slot.position - H) / sh.envelopeStep;
+        const double p = static_cast<double>(slot.request.position - H) / sh.envelopeStep;
         const int n = static_cast<int>(std::floor(p));
         const double f = p - n;
-        if (0 < n && n < slot.envelopeCount) a = (1 - f) * sh.envelope[n] + f * sh.envelope[n + 1];
+        if (0 < n && n < slot.request.envelopeCount) a = (1 - f) * sh.envelope[n] + f * sh.envelope[n + 1];
     }
     if (sh.breathiness > 0) {
-        for (int i = 0; i < N; ++i) Q[i] = win[i] * slot.noise[i];
+        for (int i = 0; i < N; ++i) Q[i] = win[i] * slot.request.noise[i];
         for (int i = 0; i < N; ++i) {
             const double y = (i - H) * w / g + v - m / 2;
             S[i] = win[i] * (readLiteral(sh.sample, y, std::max(1.0, w)) - readLiteral(sh.sample, y + m, std::max(1.0, w)));
@@ -197,17 +207,16 @@ TEST_P(ProcessFrame, AgreesWithTheLiteralSteps) {
     const FrameCase c = GetParam();
     Fixture f;
     build(f, c.inputRate, c.gender, c.breathiness, c.reverse, c.envelope);
-    WorkerSlot slot;
+    FrameSlot slot;
     setFrame(slot, f, c.position, 1234.37);
     const std::vector<double> expected = literalFrame(slot);
-    processFrame(slot);
-    expectFramesAgree(slot.frame, expected);
-    EXPECT_EQ(slot.state.load(), 0);
+    processFrame(*slot.shared, slot.request, slot.work);
+    expectFramesAgree(slot.request.frame, expected);
     // The product's own reference mode agrees as well.
     f.shared.literal = true;
     setFrame(slot, f, c.position, 1234.37);
-    processFrame(slot);
-    expectFramesAgree(slot.frame, expected);
+    processFrame(*slot.shared, slot.request, slot.work);
+    expectFramesAgree(slot.request.frame, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -235,11 +244,11 @@ TEST(ProcessFrameEdges, HighGenderSilencesTheTopOfTheSpectrum) {
     for (int c = 0; c < 2; ++c) {
         Fixture f;
         build(f, 44100, genders[c], 0.0, false, false);
-        WorkerSlot slot;
+        FrameSlot slot;
         setFrame(slot, f, 2047, 1234.37);
-        processFrame(slot);
-        high[c] = bandPower(slot.frame, f.shared.fft, 150, 256);
-        low[c] = bandPower(slot.frame, f.shared.fft, 2, 100);
+        processFrame(*slot.shared, slot.request, slot.work);
+        high[c] = bandPower(slot.request.frame, f.shared.fft, 150, 256);
+        low[c] = bandPower(slot.request.frame, f.shared.fft, 2, 100);
     }
     EXPECT_LT(high[1], 1e-3 * high[0]);
     EXPECT_GT(low[1], 1e-2 * low[0]);
@@ -248,17 +257,17 @@ TEST(ProcessFrameEdges, HighGenderSilencesTheTopOfTheSpectrum) {
 TEST(ProcessFrameEdges, AddsOnlyInsideTheNote) {
     Fixture f;
     build(f, 44100, 1.0, 0.0, false, false);
-    WorkerSlot slot;
+    FrameSlot slot;
     setFrame(slot, f, 255, 500.0);
-    processFrame(slot);
+    processFrame(*slot.shared, slot.request, slot.work);
     std::vector<double> output(4000 + 512, 0.0);
-    addFrameToOutput(slot, output, 4000);
-    for (std::size_t k = 0; k < 256; ++k) EXPECT_EQ(output[k], slot.frame[k + 256]);
+    addFrameToOutput(slot.request, 512, output, 4000);
+    for (std::size_t k = 0; k < 256; ++k) EXPECT_EQ(output[k], slot.request.frame[k + 256]);
     for (std::size_t k = 256; k < output.size(); ++k) EXPECT_EQ(output[k], 0.0);
     std::fill(output.begin(), output.end(), 0.0);
     setFrame(slot, f, 4200, 500.0);
-    processFrame(slot);
-    addFrameToOutput(slot, output, 4000);
+    processFrame(*slot.shared, slot.request, slot.work);
+    addFrameToOutput(slot.request, 512, output, 4000);
     for (std::size_t k = 4000; k < output.size(); ++k) EXPECT_EQ(output[k], 0.0);
     EXPECT_NE(output[3999], 0.0);
 }

@@ -1,6 +1,6 @@
-// Whole notes through the synthesis driver: length, pitch, determinism, the
+// Whole notes from jobs through the synthesis engine: length, pitch, determinism, the
 // fast evaluation against the literal one, printed lines and hostile input.
-#include "synth/synthesize_note.h"
+#include "render/job_note.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +14,31 @@
 #include "render/render_stage.h"
 #include "f0/frequency_list.h"
 #include "support/test_files.h"
-#include "synth/note_synthesis.h"
 
 namespace kestrand {
 namespace {
 
 using test::TempDir;
 
-// Sets the output format for one test and restores the previous one.
-class OutputFormat {
-public:
-    explicit OutputFormat(int rate) : saved_(renderSettings()) {
-        RenderSettings& s = renderSettings();
-        s.outputSampleRate = rate;
-        s.frameSize = rate >= 64000 ? 2048 : rate >= 32000 ? 1024 : rate >= 16000 ? 512 : 256;
-        s.hopSize = s.frameSize / 4;
-    }
-    ~OutputFormat() { renderSettings() = saved_; }
+// The output settings of a render at `rate` Hz.
+OutputSettings atRate(int rate) {
+    OutputSettings settings;
+    settings.sampleRate = rate;
+    settings.frameSize = frameSizeForRate(rate);
+    settings.hopSize = settings.frameSize / 4;
+    return settings;
+}
 
-private:
-    RenderSettings saved_;
-};
+// The job's note: its samples, and its length in `count` (left as it was
+// when nothing is rendered).
+std::optional<std::vector<double>> synthesize(const RenderJob& job, std::int32_t& count, std::int32_t threads,
+                                              const OutputSettings& settings = OutputSettings{},
+                                              const SynthesisOptions& options = {}) {
+    std::optional<SynthesizedNote> note = synthesizeJobNote(job, settings, threads, options);
+    if (!note) return std::nullopt;
+    count = note->count;
+    return std::move(note->samples);
+}
 
 // A copy of the bundled voice in a scratch folder (its list file lands there).
 std::wstring copyVoice(const TempDir& dir) {
@@ -84,12 +88,12 @@ double fundamental(const std::vector<double>& x, std::size_t from, std::size_t t
 double cents(double f, double reference) { return 1200 * std::log2(f / reference); }
 
 TEST(SynthesizeNote, RendersTheVoiceAtTheWantedPitchAndLength) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     const std::wstring voice = copyVoice(dir);
     for (const double target : {196.0, 261.63, 392.0, 523.25}) {
         std::int32_t count = -5;
-        const auto note = synthesizeNote(quietJob(voice, target, 600), count, 0);
+        const auto note = synthesize(quietJob(voice, target, 600), count, 0, format);
         ASSERT_TRUE(note.has_value()) << target;
         EXPECT_EQ(count, 26460);
         EXPECT_EQ(note->size(), 26460u + 1024u);
@@ -103,9 +107,9 @@ TEST(SynthesizeNote, PitchHoldsAtOtherOutputRates) {
     TempDir dir;
     const std::wstring voice = copyVoice(dir);
     for (const int rate : {22050, 96000}) {
-        OutputFormat format(rate);
+        const OutputSettings format = atRate(rate);
         std::int32_t count = 0;
-        const auto note = synthesizeNote(quietJob(voice, 330.0, 500), count, 0);
+        const auto note = synthesize(quietJob(voice, 330.0, 500), count, 0, format);
         ASSERT_TRUE(note.has_value());
         EXPECT_EQ(count, static_cast<std::int32_t>(std::trunc(rate * 0.5 + 0.5)));
         const double f = fundamental(*note, static_cast<std::size_t>(count / 5), static_cast<std::size_t>(count * 4 / 5), rate);
@@ -114,16 +118,16 @@ TEST(SynthesizeNote, PitchHoldsAtOtherOutputRates) {
 }
 
 TEST(SynthesizeNote, SameResultWithAnyThreadCount) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     const std::wstring voice = copyVoice(dir);
     RenderJob job = quietJob(voice, 300.0, 700);
     job.breathy = 70;
     job.gender = 15;
     std::int32_t count = 0;
-    const auto one = synthesizeNote(job, count, 1);
-    const auto two = synthesizeNote(job, count, 2);
-    const auto seven = synthesizeNote(job, count, 7);
+    const auto one = synthesize(job, count, 1, format);
+    const auto two = synthesize(job, count, 2, format);
+    const auto seven = synthesize(job, count, 7, format);
     ASSERT_TRUE(one && two && seven);
     EXPECT_TRUE(*one == *two);
     EXPECT_TRUE(*one == *seven);
@@ -132,15 +136,15 @@ TEST(SynthesizeNote, SameResultWithAnyThreadCount) {
 // Worker threads outlive their render and start when frames first need them:
 // renders one after another, with any thread count, still agree.
 TEST(SynthesizeNote, BackToBackRendersAgree) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     const std::wstring voice = copyVoice(dir);
     RenderJob job = quietJob(voice, 330.0, 120);
     std::int32_t count = 0;
-    const auto first = synthesizeNote(job, count, 0);
+    const auto first = synthesize(job, count, 0, format);
     ASSERT_TRUE(first.has_value());
     for (int round = 0; round < 24; ++round) {
-        const auto again = synthesizeNote(job, count, 1 + round % 8);
+        const auto again = synthesize(job, count, 1 + round % 8, format);
         ASSERT_TRUE(again.has_value());
         ASSERT_TRUE(*again == *first) << "round " << round;
     }
@@ -149,10 +153,10 @@ TEST(SynthesizeNote, BackToBackRendersAgree) {
 // The fast kernels against tap-by-tap reads: after normalisation, as 32-bit
 // float output, no sample moves by more than 1e-6 of full scale.
 void expectFastMatchesLiteral(RenderJob job, int rate) {
-    OutputFormat format(rate);
+    const OutputSettings format = atRate(rate);
     std::int32_t countFast = 0, countLiteral = 0;
-    auto fast = synthesizeNoteWithOptions(job, countFast, 2, SynthesisOptions{false});
-    auto literal = synthesizeNoteWithOptions(job, countLiteral, 2, SynthesisOptions{true});
+    auto fast = synthesize(job, countFast, 2, format, SynthesisOptions{false});
+    auto literal = synthesize(job, countLiteral, 2, format, SynthesisOptions{true});
     ASSERT_TRUE(fast && literal);
     ASSERT_EQ(countFast, countLiteral);
     fast->resize(static_cast<std::size_t>(countFast));
@@ -232,13 +236,13 @@ std::wstring writePeriodicVoice(const TempDir& dir, int bits = 16) {
 }
 
 TEST(SynthesizeNote, DirectWaveformRepeatsEveryOutputPeriod) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     RenderJob job = quietJob(writePeriodicVoice(dir), 441.0, 500);
     job.noFormant = 1;
     job.voiceOffset = 100;
     std::int32_t count = 0;
-    const auto note = synthesizeNote(job, count, 0);
+    const auto note = synthesize(job, count, 0, format);
     ASSERT_TRUE(note.has_value());
     ASSERT_EQ(count, 22050);
     // 44100 / 441 = 100 samples per period.
@@ -253,30 +257,30 @@ TEST(SynthesizeNote, DirectWaveformRepeatsEveryOutputPeriod) {
 }
 
 TEST(SynthesizeNote, NoFormantAppliesTheIntensityCurve) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     RenderJob job = quietJob(writePeriodicVoice(dir), 441.0, 500);
     job.noFormant = 1;
     std::int32_t count = 0;
-    const auto plain = synthesizeNote(job, count, 0);
+    const auto plain = synthesize(job, count, 0, format);
     PitchCurve intensity;
     intensity.values.assign(200, 200);  // 2^(200 * 0.005) = 2
     job.intensity = intensity;
     job.tempo = 120;  // 0.625 / 120 * 44100 = 229.7: 230 samples per step
-    const auto loud = synthesizeNote(job, count, 0);
+    const auto loud = synthesize(job, count, 0, format);
     ASSERT_TRUE(plain && loud);
     for (std::size_t j = 0; j < 230; ++j) EXPECT_EQ((*loud)[j], (*plain)[j]);  // step 0 keeps its level
     for (std::size_t j = 300; j < 20000; j += 7) EXPECT_DOUBLE_EQ((*loud)[j], 2 * (*plain)[j]);
 }
 
 TEST(SynthesizeNote, PrintsTheRenderLinesUnlessQuiet) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     RenderJob job = quietJob(writePeriodicVoice(dir), 440.0, 100);
     job.flags = L"P86";
     std::int32_t count = 0;
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(synthesizeNote(job, count, 3).has_value());
+    ASSERT_TRUE(synthesize(job, count, 3, format).has_value());
     const std::string printed = ::testing::internal::GetCapturedStdout();
     const char* lines[] = {"Input  Sample Rate=44100  Bit Depth=16 Channels=1\n", "Outlength=4410samples\n",
                            "Modulation=0.000000\n", "Gender=1.000000\n", "Breathy=0.500000\n",
@@ -292,28 +296,28 @@ TEST(SynthesizeNote, PrintsTheRenderLinesUnlessQuiet) {
     job.tone = 2;  // a ratio to the average
     job.outFile = L"-";
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(synthesizeNote(job, count, 0).has_value());
+    ASSERT_TRUE(synthesize(job, count, 0, format).has_value());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(SynthesizeNoteInput, MissingAndUnreadableInputs) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     RenderJob job = quietJob(test::widePath(dir / "missing.wav"), 440, 300);
     std::int32_t count = 77;
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(synthesizeNote(job, count, 0).has_value());
+    EXPECT_FALSE(synthesize(job, count, 0, format).has_value());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("Datei hat nicht gefunden.\n"), std::string::npos);
     EXPECT_EQ(count, 77);
     job.voiceFile.reset();
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(synthesizeNote(job, count, 0).has_value());
+    EXPECT_FALSE(synthesize(job, count, 0, format).has_value());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Argument fehlt.\n");
     // An empty data chunk.
     test::writeFileBytes(dir / "empty.wav", test::makeWaveImage(1, 1, 44100, 16, {}));
     job.voiceFile = test::widePath(dir / "empty.wav");
     ::testing::internal::CaptureStderr();
-    const auto empty = synthesizeNote(job, count, 0);
+    const auto empty = synthesize(job, count, 0, format);
     ::testing::internal::GetCapturedStderr();
     if (empty) {
         for (const double v : *empty) EXPECT_TRUE(std::isfinite(v));
@@ -321,12 +325,12 @@ TEST(SynthesizeNoteInput, MissingAndUnreadableInputs) {
 }
 
 TEST(SynthesizeNoteInput, AbsurdNumbersStayFinite) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     const std::wstring voice = writePeriodicVoice(dir);
-    auto finiteRender = [](const RenderJob& job) {
+    auto finiteRender = [&format](const RenderJob& job) {
         std::int32_t count = 0;
-        const auto note = synthesizeNote(job, count, 2);
+        const auto note = synthesize(job, count, 2, format);
         if (!note) return false;
         for (const double v : *note) {
             if (!std::isfinite(v)) return false;
@@ -362,12 +366,12 @@ TEST(SynthesizeNoteInput, AbsurdNumbersStayFinite) {
     job = quietJob(voice, 440, 1e9f);
     std::int32_t count = 0;
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(synthesizeNote(job, count, 0).has_value());
+    EXPECT_FALSE(synthesize(job, count, 0, format).has_value());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("one hour"), std::string::npos);
 }
 
 TEST(SynthesizeNoteInput, UnsupportedDepthRendersSilence) {
-    OutputFormat format(44100);
+    const OutputSettings format = atRate(44100);
     TempDir dir;
     const std::wstring voice = writePeriodicVoice(dir, 16);
     // Rewrite the header's depth to 12 bits, keeping the list file.
@@ -375,7 +379,7 @@ TEST(SynthesizeNoteInput, UnsupportedDepthRendersSilence) {
     bytes[34] = 12;
     test::writeFileBytes(dir / "tone.wav", bytes);
     std::int32_t count = 0;
-    const auto note = synthesizeNote(quietJob(voice, 440, 200), count, 0);
+    const auto note = synthesize(quietJob(voice, 440, 200), count, 0, format);
     ASSERT_TRUE(note.has_value());
     for (const double v : *note) EXPECT_EQ(v, 0.0);
 }

@@ -1,29 +1,27 @@
-#include "synth/worker.h"
+#include "synth/frame.h"
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
-#include "platform/system_info.h"
 #include "dsp/frame_kernels.h"
 
 namespace kestrand {
 
 namespace {
 
-void forward(std::vector<double>& data, WorkerSlot& slot) {
-    if (slot.shared->literal) {
-        realFft(data, slot.shared->fft);
+void forward(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
+    if (shared.literal) {
+        realFft(data, shared.fft);
     } else {
-        fastRealFft(data, slot.shared->fastFft, slot.work->fftScratch);
+        fastRealFft(data, shared.fastFft, work.fftScratch);
     }
 }
 
-void inverse(std::vector<double>& data, WorkerSlot& slot) {
-    if (slot.shared->literal) {
-        inverseRealFft(data, slot.shared->fft);
+void inverse(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
+    if (shared.literal) {
+        inverseRealFft(data, shared.fft);
     } else {
-        fastInverseRealFft(data, slot.shared->fastFft, slot.work->fftScratch);
+        fastInverseRealFft(data, shared.fastFft, work.fftScratch);
     }
 }
 
@@ -47,41 +45,30 @@ void FrameWork::prepare(const SynthesisShared& tables) {
     fftScratch.prepare(tables.fastFft);
 }
 
-void WorkerSlot::prepareFrame(const SynthesisShared& tables) {
-    shared = &tables;
+void FrameRequest::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
     frame.assign(n, 0.0);
     noise.assign(n, 0.0);
 }
 
-void WorkerSlot::prepare(const SynthesisShared& tables) {
-    prepareFrame(tables);
-    ownWork = std::make_unique<FrameWork>();
-    ownWork->prepare(tables);
-    work = ownWork.get();
-}
-
-void processFrame(WorkerSlot& slot) {
-    const SynthesisShared& sh = *slot.shared;
-    FrameWork& wk = *slot.work;
-    slot.state.store(2);
+void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& wk) {
     const int n = sh.frameSize;
     const int half = n / 2;
     const double* window = sh.analysisWindow.data();
-    const double w = slot.rateRatio;
-    const double v = slot.inputPosition;
-    const double m = slot.period;
+    const double w = request.rateRatio;
+    const double v = request.inputPosition;
+    const double m = request.period;
     const double g = sh.genderFactor;
     const double rate = sh.outputRate;
     const bool literal = sh.literal;
 
     double o = n / m;
-    const double t = n * slot.targetFrequency / rate;
+    const double t = n * request.targetFrequency / rate;
     double ratioB = t / o;
 
     // Voice frame: the direct waveform under the window, zero before the note.
     double* V = wk.voice.data();
-    const std::int64_t first = static_cast<std::int64_t>(slot.position) - n + 1;
+    const std::int64_t first = static_cast<std::int64_t>(request.position) - n + 1;
     if (first >= 0 && static_cast<std::size_t>(first) + static_cast<std::size_t>(n) <= sh.directSize) {
         multiplyElements(window, sh.directBuffer + first, V, n);
     } else {
@@ -91,7 +78,7 @@ void processFrame(WorkerSlot& slot) {
             V[i] = window[i] * x;
         }
     }
-    forward(wk.voice, slot);
+    forward(wk.voice, sh, wk);
 
     // Source frame: the recording around v.
     std::vector<double>& S = wk.source;
@@ -114,7 +101,7 @@ void processFrame(WorkerSlot& slot) {
     }
     multiplyElements(window, S.data(), S.data(), n);
     if (sh.reverse) std::reverse(S.begin(), S.end());
-    forward(S, slot);
+    forward(S, sh, wk);
 
     packedPower(S.data(), n, wk.powerA.data());
     packedPower(V, n, wk.powerB.data());
@@ -148,9 +135,9 @@ void processFrame(WorkerSlot& slot) {
 
     // Amplitude from the intensity curve at the frame's middle.
     double amplitude = 1.0;
-    const std::int32_t envelopeCount = slot.envelopeCount;
+    const std::int32_t envelopeCount = request.envelopeCount;
     if (!sh.envelope.empty()) {
-        const double p = static_cast<double>(slot.position - half) / sh.envelopeStep;
+        const double p = static_cast<double>(request.position - half) / sh.envelopeStep;
         const double nFloor = std::floor(p);
         if (nFloor > 0 && nFloor < envelopeCount &&
             nFloor + 1 < static_cast<double>(sh.envelope.size())) {
@@ -164,7 +151,7 @@ void processFrame(WorkerSlot& slot) {
     std::vector<double>& Q = wk.breath;
     const bool breath = sh.breathiness > 0.0;
     if (breath) {
-        multiplyElements(window, slot.noise.data(), Q.data(), n);
+        multiplyElements(window, request.noise.data(), Q.data(), n);
         const double step = w / g;
         const double start = -half * w / g + v - m / 2;
         if (literal) {
@@ -180,8 +167,8 @@ void processFrame(WorkerSlot& slot) {
             windowedDifference(window, S.data(), wk.extra.data(), S.data(), n);
         }
         if (sh.reverse) std::reverse(S.begin(), S.end());
-        forward(S, slot);
-        forward(Q, slot);
+        forward(S, sh, wk);
+        forward(Q, sh, wk);
         packedPower(S.data(), n, wk.powerA.data());
         packedPower(Q.data(), n, wk.powerB.data());
         const double J = n * w / (m * g);
@@ -197,12 +184,12 @@ void processFrame(WorkerSlot& slot) {
 
     // Back to time: both components are real, so their weighted sum can be
     // transformed back at once.
-    std::vector<double>& out = slot.frame;
+    std::vector<double>& out = request.frame;
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (literal) {
-        inverse(wk.voice, slot);
-        if (breath) inverse(Q, slot);
+        inverse(wk.voice, sh, wk);
+        if (breath) inverse(Q, sh, wk);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
             out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * V[i]) * window[i] * amplitude;
@@ -213,143 +200,20 @@ void processFrame(WorkerSlot& slot) {
         } else {
             for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * V[i];
         }
-        inverse(out, slot);
+        inverse(out, sh, wk);
         scaleByWindow(out.data(), window, amplitude, n);
     }
-    slot.state.store(0);
 }
 
-namespace {
-
-// Spins of the waits below: long enough to cover a frame being finished on
-// another processor, short next to a note.
-constexpr double kSpinSeconds = 40e-6;
-
-inline void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
-// Takes the oldest frame handed over and not started (state 1 -> 2), or null.
-WorkerSlot* claimOldest(WorkerPool& pool) {
-    const std::size_t count = pool.slots.size();
-    const std::size_t first = pool.oldest.load();
-    for (std::size_t k = 0; k < count; ++k) {
-        WorkerSlot& slot = *pool.slots[(first + k) % count];
-        int handedOver = 1;
-        if (slot.state.compare_exchange_strong(handedOver, 2)) return &slot;
-    }
-    return nullptr;
-}
-
-bool anyHandedOver(const WorkerPool& pool) {
-    for (const auto& slot : pool.slots) {
-        if (slot->state.load() == 1) return true;
-    }
-    return false;
-}
-
-void processAndSignal(WorkerSlot& slot, FrameWork& work) {
-    slot.work = &work;
-    processFrame(slot);
-    slot.doneEvent.set();
-}
-
-}  // namespace
-
-void workerThreadMain(WorkerSlot& slot) {
-    WorkerPool& pool = *slot.pool;
-    // Made with the first frame: a thread may start after the render it was
-    // started for has finished, and then touches nothing but the pool.
-    std::unique_ptr<FrameWork> work;
-    // Whoever started or woke this thread counted it as awake.
-    for (;;) {
-        for (;;) {
-            if (WorkerSlot* frame = claimOldest(pool)) {
-                if (!work) {
-                    work = std::make_unique<FrameWork>();
-                    work->prepare(*frame->shared);
-                }
-                processAndSignal(*frame, *work);
-                continue;
-            }
-            bool found = false;
-            const double until = highResolutionSeconds() + kSpinSeconds;
-            while (!found && highResolutionSeconds() < until) {
-                relax();
-                found = anyHandedOver(pool);
-            }
-            if (found) continue;
-            pool.active.fetch_sub(1);
-            slot.sleeping.store(true);
-            // A frame handed over while this thread still counted as awake
-            // woke nobody: look once more, and stay awake unless a waker has
-            // claimed this thread in between (it then sets the event).
-            if (anyHandedOver(pool) && slot.sleeping.exchange(false)) {
-                pool.active.fetch_add(1);
-                continue;
-            }
-            break;
-        }
-        slot.startEvent.wait();
-        slot.startEvent.reset();
-        if (slot.state.load() == -1) return;
-    }
-}
-
-void handOver(const std::shared_ptr<WorkerPool>& pool, std::size_t index) {
-    WorkerSlot& slot = *pool->slots[index];
-    // Reset before the state says "handed over": whoever takes the frame
-    // sets the event after this.
-    slot.doneEvent.reset();
-    slot.state.store(1);
-    if (pool->active.load() >= pool->wantActive) return;
-    // Wake a sleeping worker, or start another while there are fewer than
-    // the render's thread count.
-    for (int t = 0; t < pool->started; ++t) {
-        WorkerSlot& worker = *pool->slots[static_cast<std::size_t>(t)];
-        if (worker.sleeping.exchange(false)) {
-            pool->active.fetch_add(1);
-            worker.startEvent.set();
-            return;
-        }
-    }
-    if (pool->started < static_cast<int>(pool->slots.size())) {
-        const std::size_t t = static_cast<std::size_t>(pool->started++);
-        pool->active.fetch_add(1);
-        std::thread([pool, t] { workerThreadMain(*pool->owned[t]); }).detach();
-    }
-}
-
-void finishSlot(WorkerPool& pool, std::size_t next) {
-    WorkerSlot& target = *pool.slots[next];
-    while (target.state.load() != 0) {
-        if (WorkerSlot* frame = claimOldest(pool)) {
-            if (!pool.driverWork) {
-                pool.driverWork = std::make_unique<FrameWork>();
-                pool.driverWork->prepare(*frame->shared);
-            }
-            processAndSignal(*frame, *pool.driverWork);
-            continue;
-        }
-        // The frame is being processed elsewhere: watch it, then sleep.
-        const double until = highResolutionSeconds() + kSpinSeconds;
-        while (target.state.load() != 0 && highResolutionSeconds() < until) relax();
-        if (target.state.load() != 0) target.doneEvent.wait();
-    }
-    // Whoever finished the frame sets the event right after it.
-    target.doneEvent.wait();
-}
-
-void addFrameToOutput(const WorkerSlot& slot, std::span<double> output, std::int32_t outputCount) {
-    const int n = slot.shared->frameSize;
-    const std::int64_t first = static_cast<std::int64_t>(slot.position) - n + 1;
+void addFrameToOutput(const FrameRequest& request, int frameSize, std::span<double> output,
+                      std::int32_t outputCount) {
+    const int n = frameSize;
+    const std::int64_t first = static_cast<std::int64_t>(request.position) - n + 1;
     const std::int64_t limit = std::min<std::int64_t>(outputCount, static_cast<std::int64_t>(output.size()));
     const std::int64_t begin = std::max<std::int64_t>(first, 0);
     const std::int64_t end = std::min<std::int64_t>(first + n, limit);
     if (end > begin) {
-        addElements(slot.frame.data() + (begin - first), output.data() + begin, static_cast<int>(end - begin));
+        addElements(request.frame.data() + (begin - first), output.data() + begin, static_cast<int>(end - begin));
     }
 }
 

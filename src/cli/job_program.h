@@ -1,0 +1,13 @@
+// The job program: one note described by named parameters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrand {
+
+// The program's body (args[0] is the program name): builds the job with
+// parseParameterArgs and renders it with the 16-bit render of parameter jobs.
+void wresampMain(const std::vector<std::wstring>& args);
+
+}  // namespace kestrand
