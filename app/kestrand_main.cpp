@@ -7,9 +7,7 @@
 
 #ifdef _WIN32
 // Windows hands the arguments over as UTF-16 text.
-int wmain(int argc, wchar_t** argv) {
-    return kestrand::kestrandMain(std::vector<std::wstring>(argv, argv + argc));
-}
+int wmain(int argc, wchar_t** argv) { return kestrand::kestrandMain(std::vector<std::wstring>(argv, argv + argc)); }
 #else
 // POSIX arguments are UTF-8 bytes.
 int main(int argc, char** argv) {

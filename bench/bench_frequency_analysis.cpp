@@ -60,7 +60,8 @@ kestrand::LoadedSample voice(double seconds, std::uint32_t rate) {
 void analyse(benchmark::State& state, double seconds, std::uint32_t rate) {
     const kestrand::LoadedSample sample = voice(seconds, rate);
     const kestrand::AnalysisSize size = kestrand::analysisSizeForRate(rate);
-    for (auto _ : state) benchmark::DoNotOptimize(kestrand::analyseFrequencies(sample, size.windowLength, size.frameStep));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kestrand::analyseFrequencies(sample, size.windowLength, size.frameStep));
 }
 
 BENCHMARK_CAPTURE(analyse, voice_1s_44k, 1.0, 44100)->Unit(benchmark::kMillisecond)->UseRealTime();

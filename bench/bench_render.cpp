@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "render/render_job.h"
-#include "render/output_settings.h"
 #include "render/job_note.h"
+#include "render/output_settings.h"
+#include "render/render_job.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ const std::wstring& voicePath() {
         const auto folder = std::filesystem::temp_directory_path() / "kestrand_bench_voice";
         std::filesystem::create_directories(folder);
         const auto target = folder / "a.wav";
-        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() / "voice" / "a.wav", target,
-                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path().parent_path() / "voice" / "a.wav",
+                                   target, std::filesystem::copy_options::overwrite_existing);
         std::filesystem::permissions(target, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
         return target.wstring();
     }();

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/command_line.h"
 #include "bend/pitch_curve.h"
+#include "cli/command_line.h"
 #include "platform/text.h"
 
 namespace {

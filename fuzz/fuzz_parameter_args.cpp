@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/parameter_job.h"
 #include "bend/pitch_curve.h"
+#include "cli/parameter_job.h"
 #include "platform/text.h"
 
 namespace {
@@ -25,8 +25,8 @@ constexpr std::size_t kMaxArguments = 20;
 const std::string& scratchPath() {
     static const std::string path = [] {
         const char* folder = std::getenv("TMPDIR");
-        return std::string(folder != nullptr ? folder : "/tmp") + "/fuzz_parameter_args_" +
-               std::to_string(::getpid()) + ".txt";
+        return std::string(folder != nullptr ? folder : "/tmp") + "/fuzz_parameter_args_" + std::to_string(::getpid()) +
+               ".txt";
     }();
     return path;
 }

@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <string_view>
 
-#include "cli/parameter_job.h"
 #include "bend/pitch_curve.h"
+#include "cli/parameter_job.h"
 #include "platform/text.h"
 
 namespace {
 
 // Keys whose values are more than a number or a copied text.
-constexpr std::wstring_view kKeys[] = {L"pitchbend", L"intensity", L"envelope", L"tone",    L"flags",
+constexpr std::wstring_view kKeys[] = {L"pitchbend", L"intensity", L"envelope",  L"tone",    L"flags",
                                        L"samples",   L"velocity",  L"voicefile", L"overlap", L"x"};
 
 void checkJob(const kestrand::RenderJob& job) {
@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // The first byte picks a key, the rest is its value.
         const std::wstring_view key = kKeys[data[0] % std::size(kKeys)];
-        const std::wstring value =
-            kestrand::widen(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+        const std::wstring value = kestrand::widen(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
         const bool known = kestrand::setJobParameter(job, key, value);
         if (known != (key != L"x")) __builtin_trap();
         checkJob(job);

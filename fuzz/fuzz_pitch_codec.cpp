@@ -13,7 +13,8 @@ namespace {
 
 bool differencesFit(const kestrand::PitchCurve& curve, int order) {
     for (std::size_t i = 0; i < curve.values.size(); ++i) {
-        const auto d = static_cast<std::int16_t>(static_cast<std::uint16_t>(kestrand::orderDifference(curve.values, i, order)));
+        const auto d =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(kestrand::orderDifference(curve.values, i, order)));
         if (d < -2048 || d > 2047) return false;
     }
     return true;
@@ -25,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const int parameter = static_cast<std::int8_t>(data[0]);
     const std::wstring text(data + 1, data + size);
-    for (const auto mode : {kestrand::CodecMode::Other, kestrand::CodecMode::Enc, kestrand::CodecMode::Cmp,
-                            kestrand::CodecMode::Hff}) {
+    for (const auto mode :
+         {kestrand::CodecMode::Other, kestrand::CodecMode::Enc, kestrand::CodecMode::Cmp, kestrand::CodecMode::Hff}) {
         const auto curve = kestrand::decodePitchCodec(text, parameter, mode);
         if (!curve) continue;
         if (curve->values.empty() || curve->values.size() > kestrand::kMaxPitchCurveValues) __builtin_trap();

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (whole) {
         // A whole RIFF/WAVE header with a usable format is always taken.
         const std::span<const std::uint8_t, kestrand::kCanonicalHeaderSize> header(data,
-                                                                                  kestrand::kCanonicalHeaderSize);
+                                                                                   kestrand::kCanonicalHeaderSize);
         if (kestrand::isRiffWaveHeader(header) && kestrand::isUsableStreamFormat(kestrand::waveInfoFromHeader(header)))
             __builtin_trap();
     }

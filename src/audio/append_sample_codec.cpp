@@ -30,21 +30,16 @@ std::int64_t signExtend(std::uint64_t value, unsigned bits) {
 
 double decodeAppendSample(std::span<const std::uint8_t> bytes, std::uint16_t formatTag, std::uint16_t bits) {
     switch (bits) {
-        case 8:
-            return (static_cast<double>(bytes[0]) - 127.5) * 256.0;
-        case 16:
-            return static_cast<double>(signExtend(readLittle(bytes, 2), 16));
-        case 24:
-            return static_cast<double>(signExtend(readLittle(bytes, 3), 24)) * 0.00390625;
+        case 8: return (static_cast<double>(bytes[0]) - 127.5) * 256.0;
+        case 16: return static_cast<double>(signExtend(readLittle(bytes, 2), 16));
+        case 24: return static_cast<double>(signExtend(readLittle(bytes, 3), 24)) * 0.00390625;
         case 32: {
             const auto raw = static_cast<std::uint32_t>(readLittle(bytes, 4));
             if (formatTag == 1) return static_cast<double>(signExtend(raw, 32)) * 0.0000152587890625;
             return static_cast<double>(std::bit_cast<float>(raw)) * 32767.5;
         }
-        case 64:
-            return std::bit_cast<double>(readLittle(bytes, 8)) * 32767.5;
-        default:
-            return 0.0;
+        case 64: return std::bit_cast<double>(readLittle(bytes, 8)) * 32767.5;
+        default: return 0.0;
     }
 }
 
@@ -65,8 +60,7 @@ void encodeAppendSample(double value, std::uint16_t formatTag, std::uint16_t bit
                 // truncateToInt32 limits to the 32-bit range before it truncates.
                 writeLittle(static_cast<std::uint32_t>(truncateToInt32(value * 65536.0)), 4, out);
                 return;
-            default:
-                return;
+            default: return;
         }
     }
     if (bits == 32) {

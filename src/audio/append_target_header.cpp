@@ -33,9 +33,8 @@ bool writtenFormat(std::uint16_t tag, std::uint16_t bits, AppendFormats formats)
 
 }  // namespace
 
-std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::uint8_t> bytes,
-                                                          std::uint64_t fileLength, AppendFormats formats,
-                                                          std::string& reason) {
+std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileLength,
+                                                          AppendFormats formats, std::string& reason) {
     if (bytes.size() < kAppendHeaderBytes || !textAt(bytes, 0, "RIFF") || !textAt(bytes, 8, "WAVE")) {
         reason = "it is not a WAV file";
         return std::nullopt;

@@ -16,13 +16,13 @@ inline constexpr std::size_t kAppendHeaderBytes = 44;
 
 struct AppendTargetHeader {
     std::array<std::uint8_t, kAppendHeaderBytes> bytes{};  // the header as stored
-    std::uint32_t riffSize = 0;                             // offset 4
-    std::uint16_t formatTag = 0;                            // offset 20
-    std::uint16_t channels = 0;                             // offset 22
-    std::uint32_t sampleRate = 0;                           // offset 24
-    std::uint16_t blockAlign = 0;                           // offset 32
-    std::uint16_t bitsPerSample = 0;                        // offset 34
-    std::uint32_t dataBytes = 0;                            // offset 40
+    std::uint32_t riffSize = 0;                            // offset 4
+    std::uint16_t formatTag = 0;                           // offset 20
+    std::uint16_t channels = 0;                            // offset 22
+    std::uint32_t sampleRate = 0;                          // offset 24
+    std::uint16_t blockAlign = 0;                          // offset 32
+    std::uint16_t bitsPerSample = 0;                       // offset 34
+    std::uint32_t dataBytes = 0;                           // offset 40
 };
 
 // Which sample formats a caller accepts.
@@ -34,9 +34,8 @@ enum class AppendFormats { Any, Int16Only };
 // byte rate that follow from them, a RIFF size of 36 + data size, a data size
 // that is a whole number of frames and a file of exactly 44 + data size bytes.
 // Nothing when refused; `reason` then says why in a few words.
-std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::uint8_t> bytes,
-                                                          std::uint64_t fileLength, AppendFormats formats,
-                                                          std::string& reason);
+std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::uint8_t> bytes, std::uint64_t fileLength,
+                                                          AppendFormats formats, std::string& reason);
 
 // The header with new RIFF and data sizes written into its bytes.
 std::array<std::uint8_t, kAppendHeaderBytes> withSizes(const AppendTargetHeader& header, std::uint32_t riffSize,

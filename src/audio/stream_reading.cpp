@@ -15,9 +15,7 @@ constexpr std::uint64_t kSeekStep = std::uint64_t{1} << 30;
 
 }  // namespace
 
-bool readExactly(std::FILE* file, void* out, std::size_t count) {
-    return std::fread(out, 1, count, file) == count;
-}
+bool readExactly(std::FILE* file, void* out, std::size_t count) { return std::fread(out, 1, count, file) == count; }
 
 void skipForward(std::FILE* file, std::uint64_t count) {
     while (count > 0) {

@@ -75,7 +75,7 @@ bool putInPlace(const std::wstring& temporary, const std::wstring& path, bool wr
 
 struct AppendOutcome {
     AppendTargetHeader header;
-    std::int64_t overlap = 0;   // frames mixed (> 0) or of silence inserted (< 0)
+    std::int64_t overlap = 0;    // frames mixed (> 0) or of silence inserted (< 0)
     std::uint32_t riffSize = 0;  // the new RIFF size
 };
 
@@ -153,7 +153,8 @@ std::int64_t overlapFrames(float overlap, float endPos, std::int32_t sampleRate)
 void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, std::int32_t count, float overlap,
                         float endPos, std::int32_t sampleRate, std::int32_t bitsPerSample, bool quiet) {
     if (targetPath == L"nul") return;  // the null device keeps nothing to append to
-    count = std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
+    count =
+        std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
     const std::span<double> values = note.first(static_cast<std::size_t>(count));
 
     if (!fileExists(targetPath)) {
@@ -182,16 +183,18 @@ void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, 
         }
         return bytes;
     };
-    const auto outcome = appendToTarget(targetPath, AppendFormats::Any, count, overlap, endPos, sampleRate, mix, encode);
+    const auto outcome =
+        appendToTarget(targetPath, AppendFormats::Any, count, overlap, endPos, sampleRate, mix, encode);
     if (!outcome || quiet) return;
     if (outcome->overlap > 0) printOut("outlen=%d\n", count);
     printOut("filesize=%u\n", outcome->riffSize);
 }
 
-void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count,
-                      float overlap, float endPos, std::int32_t sampleRate, bool quiet) {
+void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count, float overlap,
+                      float endPos, std::int32_t sampleRate, bool quiet) {
     if (targetPath == L"nul") return;  // the null device keeps nothing to append to
-    count = std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
+    count =
+        std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(std::min<std::size_t>(note.size(), INT32_MAX)));
     const std::span<std::int16_t> values = note.first(static_cast<std::size_t>(count));
     auto littleEndian = [&values] {
         std::vector<std::uint8_t> bytes(values.size() * 2);
@@ -222,7 +225,8 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
         }
     };
     auto encode = [&littleEndian](const AppendTargetHeader&) { return littleEndian(); };
-    const auto outcome = appendToTarget(targetPath, AppendFormats::Int16Only, count, overlap, endPos, sampleRate, mix, encode);
+    const auto outcome =
+        appendToTarget(targetPath, AppendFormats::Int16Only, count, overlap, endPos, sampleRate, mix, encode);
     if (!outcome || quiet) return;
     const AppendTargetHeader& h = outcome->header;
     printOut("filesize=%u\nBlockAlign=%d\nSamplesPerSec=%u\n", h.riffSize, h.blockAlign, h.sampleRate);

@@ -28,8 +28,8 @@ namespace kestrand {
 // are modified in place by the mix) into the target file with an overlap of
 // `overlap` ms, lengthened by -`endPos` ms when `endPos` is negative. A
 // missing target is written with the note alone at `bitsPerSample` (floats from
-// 32 bits) and `sampleRate`, which also converts the overlap to frames. Prints "outlen=%d" (when mixing) and "filesize=%d" (the
-// new RIFF size) on standard output unless `quiet`.
+// 32 bits) and `sampleRate`, which also converts the overlap to frames. Prints "outlen=%d" (when mixing) and
+// "filesize=%d" (the new RIFF size) on standard output unless `quiet`.
 void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, std::int32_t count, float overlap,
                         float endPos, std::int32_t sampleRate, std::int32_t bitsPerSample, bool quiet = false);
 
@@ -38,8 +38,8 @@ void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, 
 // with the note's bytes as a 16-bit file at `sampleRate`. Prints the
 // target's "filesize=", "BlockAlign=", "SamplesPerSec=", then "overlap=",
 // "outlen=" (when mixing) and the new "filesize=" unless `quiet`.
-void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count,
-                      float overlap, float endPos, std::int32_t sampleRate, bool quiet = false);
+void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> note, std::int32_t count, float overlap,
+                      float endPos, std::int32_t sampleRate, bool quiet = false);
 
 // The overlap in frames for the given settings, before any limiting.
 std::int64_t overlapFrames(float overlap, float endPos, std::int32_t sampleRate);

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "base/little_endian.h"
 #include "audio/stream_reading.h"
+#include "base/little_endian.h"
 
 namespace kestrand {
 
@@ -48,8 +48,7 @@ std::optional<std::string_view> formatProblem(bool formatSeen, const WaveInfo& i
         return "file format error: the format has no channels or a block align of 0.\n";
     if (info.channels > kMaxWaveChannels || info.blockAlign > kMaxWaveBlockAlign)
         return "file format error: too many channels or too large a block align.\n";
-    if (info.blockAlign < info.channels)
-        return "file format error: block align smaller than the channel count.\n";
+    if (info.blockAlign < info.channels) return "file format error: block align smaller than the channel count.\n";
     return std::nullopt;
 }
 

@@ -32,7 +32,9 @@ inline std::uint16_t effectiveFormatTag(const WaveInfo& info) {
 }
 
 // The stored encoding of a stream's samples.
-inline SampleType sampleTypeOf(const WaveInfo& info) { return sampleTypeOf(effectiveFormatTag(info), info.bitsPerSample); }
+inline SampleType sampleTypeOf(const WaveInfo& info) {
+    return sampleTypeOf(effectiveFormatTag(info), info.bitsPerSample);
+}
 
 // What every loader returns: the raw interleaved PCM bytes of the stream in
 // their stored sample type, followed by zero padding (the tail or slack the

@@ -6,10 +6,10 @@
 #include <new>
 #include <string_view>
 
-#include "base/little_endian.h"
 #include "audio/stream_reading.h"
 #include "audio/wave_format_chunk.h"
 #include "audio/wave_sample_conversion.h"
+#include "base/little_endian.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -127,8 +127,8 @@ std::optional<LoadedSample> readWaveBytes(const std::wstring& path, std::int32_t
     return std::nullopt;
 }
 
-std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, WaveInfo& info,
-                                                   std::uint32_t& frameCount, std::int32_t tailFrames) {
+std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, WaveInfo& info, std::uint32_t& frameCount,
+                                                   std::int32_t tailFrames) {
     FilePtr file = openFile(path, "rb");
     if (!file) return std::nullopt;
     const RiffHeader header = readRiffHeader(file.get());

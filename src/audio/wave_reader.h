@@ -30,7 +30,7 @@ std::optional<LoadedSample> readWaveBytes(const std::wstring& path, std::int32_t
 // and 64 bits read as zeros. A chunk whose size is 0 ends the walk, so an
 // empty data chunk gives nothing. Nothing on failure, with the same messages
 // as readWaveBytes except that any header fault is "file format error(2).\n".
-std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, WaveInfo& info,
-                                                   std::uint32_t& frameCount, std::int32_t tailFrames);
+std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, WaveInfo& info, std::uint32_t& frameCount,
+                                                   std::int32_t tailFrames);
 
 }  // namespace kestrand

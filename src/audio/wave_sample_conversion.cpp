@@ -65,8 +65,7 @@ void decodeSamples(std::span<const std::uint8_t> raw, int bitsPerSample, std::ui
         case 64:
             for (std::size_t i = 0; i < count; ++i) out[i] = loadF64(p + 8 * i) * 32767.5;
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -109,10 +108,10 @@ void encodeSamples(std::span<const double> in, int bitsPerSample, int formatTag,
             }
             break;
         case 64:
-            for (std::size_t i = 0; i < in.size(); ++i) putBytes(p + 8 * i, std::bit_cast<std::uint64_t>(in[i] / 32767.5), 8);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                putBytes(p + 8 * i, std::bit_cast<std::uint64_t>(in[i] / 32767.5), 8);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

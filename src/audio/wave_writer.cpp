@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/little_endian.h"
 #include "audio/wave_sample_conversion.h"
+#include "base/little_endian.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -71,7 +71,8 @@ long long writeWaveSamples(const std::wstring& path, std::span<const double> sam
                            int sampleRate, int formatTag) {
     // `samples` holds frames x channels interleaved values.
     const long long frames = channels > 0 ? static_cast<long long>(samples.size()) / channels : 0;
-    const std::span<const double> values = samples.first(static_cast<std::size_t>(frames * (channels > 0 ? channels : 0)));
+    const std::span<const double> values =
+        samples.first(static_cast<std::size_t>(frames * (channels > 0 ? channels : 0)));
     // Data bytes: (bits / 8) x frames x channels with bits / 8 taken first; the
     // RIFF size: (frames x bits / 8) x channels + 36.
     const long long dataBytes = static_cast<long long>(bitsPerSample / 8) * frames * channels;

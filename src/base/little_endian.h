@@ -10,9 +10,7 @@
 namespace kestrand {
 
 // Reads an unsigned little-endian value from the first 2 / 4 / 8 bytes at `p`.
-inline std::uint16_t loadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t loadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 inline std::uint32_t loadU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

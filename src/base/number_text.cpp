@@ -47,7 +47,8 @@ double parseDecimal(std::wstring_view text, std::size_t* consumed) {
     }
     if (digits.empty()) return 0.0;
     double value = 0.0;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
+    const auto result =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
     if (result.ptr == digits.data()) return 0.0;
     if (result.ec == std::errc::result_out_of_range) {
         // Too large or too small for a double: the usual answers are infinity or 0.

@@ -114,7 +114,8 @@ void assignCanonicalCodes(std::vector<TableEntry>& table) {
     std::uint64_t counter = 0;
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (i > 0 && table[i].length > table[i - 1].length) counter <<= (table[i].length - table[i - 1].length);
-        const std::uint64_t mask = table[i].length >= 32 ? ~std::uint64_t{0} : (std::uint64_t{1} << table[i].length) - 1;
+        const std::uint64_t mask =
+            table[i].length >= 32 ? ~std::uint64_t{0} : (std::uint64_t{1} << table[i].length) - 1;
         table[i].code = static_cast<std::uint32_t>(counter & mask);
         ++counter;
     }

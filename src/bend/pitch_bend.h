@@ -13,8 +13,7 @@
 namespace kestrand {
 
 // The 64-character base64 alphabet every pitch text uses.
-inline constexpr std::wstring_view kPitchAlphabet =
-    L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+inline constexpr std::wstring_view kPitchAlphabet = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Six-bit value of an alphabet character, -1 for any other character.
 int pitchDigitValue(wchar_t c);

@@ -42,7 +42,8 @@ bool RunExpander::next(wchar_t& out) {
             stopped_ = true;
             return false;
         }
-        run = static_cast<std::size_t>(pitchDigitValue(low)) + 64 * static_cast<std::size_t>(pitchDigitValue(high)) + 67;
+        run =
+            static_cast<std::size_t>(pitchDigitValue(low)) + 64 * static_cast<std::size_t>(pitchDigitValue(high)) + 67;
     }
     pending_ = run - 1;
     out = L'A';

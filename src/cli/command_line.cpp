@@ -5,11 +5,11 @@
 #include <cwctype>
 
 #include "base/number_text.h"
+#include "bend/pitch_bend.h"
+#include "bend/pitch_codec.h"
 #include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
-#include "bend/pitch_bend.h"
-#include "bend/pitch_codec.h"
 
 namespace kestrand {
 
@@ -78,9 +78,12 @@ std::optional<CodecMarker> findCodecMarker(std::wstring_view tempoText) {
     const std::wstring_view rest = tempoText.substr(star + 1);
     if (rest.size() >= 3) {
         const std::wstring_view name = rest.substr(0, 3);
-        if (name == L"hff") marker.codec = CodecMode::Hff;
-        else if (name == L"cmp") marker.codec = CodecMode::Cmp;
-        else if (name == L"enc") marker.codec = CodecMode::Enc;
+        if (name == L"hff")
+            marker.codec = CodecMode::Hff;
+        else if (name == L"cmp")
+            marker.codec = CodecMode::Cmp;
+        else if (name == L"enc")
+            marker.codec = CodecMode::Enc;
         marker.parameter = parseInteger(rest.substr(3));
     }
     return marker;
@@ -182,8 +185,7 @@ int parseCommandLine(RenderJob& job, const std::vector<std::wstring>& args) {
 
     const std::wstring input = composeInputText(args[1]);
     if (input.size() > kMaxInputTextLength) {
-        printErr("kestrand: the input name is longer than %zu characters; nothing is rendered.\n",
-                 kMaxInputTextLength);
+        printErr("kestrand: the input name is longer than %zu characters; nothing is rendered.\n", kMaxInputTextLength);
         return 1;
     }
     job.voiceFile = input;
@@ -192,7 +194,8 @@ int parseCommandLine(RenderJob& job, const std::vector<std::wstring>& args) {
     if (has(4)) {
         job.velocity1 = readFloat(args[4]);
         const std::size_t slash = args[4].find(L'/');
-        job.velocity2 = slash == std::wstring::npos ? job.velocity1 : readFloat(std::wstring_view(args[4]).substr(slash + 1));
+        job.velocity2 =
+            slash == std::wstring::npos ? job.velocity1 : readFloat(std::wstring_view(args[4]).substr(slash + 1));
     }
     if (has(5)) {
         job.flags = args[5];

@@ -2,11 +2,11 @@
 #include <array>
 #include <cstdint>
 
-#include "cli/command_line.h"
 #include "base/number_text.h"
-#include "cli/parameter_job.h"
 #include "bend/pitch_bend.h"
 #include "bend/pitch_codec.h"
+#include "cli/command_line.h"
+#include "cli/parameter_job.h"
 
 namespace kestrand {
 
@@ -150,38 +150,19 @@ void setIntensity(RenderJob& job, std::wstring_view value) {
 
 void apply(RenderJob& job, const KeyEntry& entry, std::wstring_view value) {
     switch (entry.kind) {
-        case Kind::Text:
-            job.*entry.text = std::wstring(value);
-            break;
-        case Kind::Number:
-            job.*entry.number = numberOf(value);
-            break;
+        case Kind::Text: job.*entry.text = std::wstring(value); break;
+        case Kind::Number: job.*entry.number = numberOf(value); break;
         case Kind::Tone:
-            job.tone = !value.empty() && value[0] >= L'A' && value[0] <= L'G'
-                           ? noteNameToFrequency(std::wstring(value))
-                           : numberOf(value);
+            job.tone = !value.empty() && value[0] >= L'A' && value[0] <= L'G' ? noteNameToFrequency(std::wstring(value))
+                                                                              : numberOf(value);
             break;
-        case Kind::Velocity:
-            job.velocity1 = job.velocity2 = numberOf(value);
-            break;
-        case Kind::Switch:
-            job.*entry.toggle = 1;
-            break;
-        case Kind::Flags:
-            job.flags = appendText(std::move(job.flags), value);
-            break;
-        case Kind::PitchBend:
-            setPitchBend(job, value);
-            break;
-        case Kind::Envelope:
-            job.volumeEnvelope = parseNumberList(std::wstring(value));
-            break;
-        case Kind::Intensity:
-            setIntensity(job, value);
-            break;
-        case Kind::Integer:
-            job.samples = parseInteger(value);
-            break;
+        case Kind::Velocity: job.velocity1 = job.velocity2 = numberOf(value); break;
+        case Kind::Switch: job.*entry.toggle = 1; break;
+        case Kind::Flags: job.flags = appendText(std::move(job.flags), value); break;
+        case Kind::PitchBend: setPitchBend(job, value); break;
+        case Kind::Envelope: job.volumeEnvelope = parseNumberList(std::wstring(value)); break;
+        case Kind::Intensity: setIntensity(job, value); break;
+        case Kind::Integer: job.samples = parseInteger(value); break;
     }
 }
 

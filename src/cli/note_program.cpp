@@ -1,12 +1,12 @@
 #include "cli/note_program.h"
 
 #include "cli/command_line.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "render/list_generation.h"
 #include "render/output_settings.h"
 #include "render/render_job.h"
 #include "render/render_stage.h"
-#include "render/list_generation.h"
-#include "platform/console.h"
-#include "platform/files.h"
 
 namespace kestrand {
 

@@ -10,9 +10,9 @@ namespace kestrand {
 namespace {
 
 constexpr std::array<std::wstring_view, 16> kPositionalKeys{
-    L"voicefile",   L"outfile",     L"length",      L"tone",        L"volume",    L"modulation",
-    L"gender",      L"breathy",     L"alpha",       L"voiceoffset", L"voicelength", L"voicefixed1",
-    L"voicefixed2", L"velocity1",   L"velocity2",   L"reverse",
+    L"voicefile",   L"outfile",   L"length",    L"tone",        L"volume",      L"modulation",
+    L"gender",      L"breathy",   L"alpha",     L"voiceoffset", L"voicelength", L"voicefixed1",
+    L"voicefixed2", L"velocity1", L"velocity2", L"reverse",
 };
 
 bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }

@@ -138,10 +138,9 @@ PitchToolResult runPitchTool(const std::vector<std::wstring>& args, std::FILE* i
     result.out = narrow(encoded) + "\n";
     const auto back = decodeText(encoded, *form, *order);
     if (!curve->values.empty() && (!back || back->values != curve->values)) {
-        result.err = form->standard
-                         ? "kestrandpitch: warning: the text keeps values only within -2048..2047.\n"
-                         : "kestrandpitch: warning: enc and cmp keep differences only within -2048..2047; "
-                           "the text does not decode back to these values.\n";
+        result.err = form->standard ? "kestrandpitch: warning: the text keeps values only within -2048..2047.\n"
+                                    : "kestrandpitch: warning: enc and cmp keep differences only within -2048..2047; "
+                                      "the text does not decode back to these values.\n";
     }
     return result;
 }

@@ -36,10 +36,19 @@ inline void unitWeights(const T& f, T& u0, T& u1, T& u2, T& u3) {
     const T x = f * (std::numbers::pi / 4);
     const T q = x * x;
     // |x| <= pi / 4: the first omitted terms are below 1e-16.
-    const T cx = 1.0 + q * (-1.0 / 2 + q * (1.0 / 24 + q * (-1.0 / 720 + q * (1.0 / 40320 + q * (-1.0 / 3628800 +
-                 q * (1.0 / 479001600.0 + q * (-1.0 / 87178291200.0 + q * (1.0 / 20922789888000.0))))))));
-    const T sx = x * (1.0 + q * (-1.0 / 6 + q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
-                 q * (1.0 / 6227020800.0 + q * (-1.0 / 1307674368000.0))))))));
+    const T cx =
+        1.0 +
+        q * (-1.0 / 2 +
+             q * (1.0 / 24 + q * (-1.0 / 720 + q * (1.0 / 40320 +
+                                                    q * (-1.0 / 3628800 + q * (1.0 / 479001600.0 +
+                                                                               q * (-1.0 / 87178291200.0 +
+                                                                                    q * (1.0 / 20922789888000.0))))))));
+    const T sx =
+        x * (1.0 +
+             q * (-1.0 / 6 +
+                  q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
+                                                                               q * (1.0 / 6227020800.0 +
+                                                                                    q * (-1.0 / 1307674368000.0))))))));
     const double root = std::numbers::sqrt2 / 2;
     const T d0 = -1.0 - f, d1 = -f, d2 = 1.0 - f, d3 = 2.0 - f;
     const T p01 = d0 * d1, p23 = d2 * d3;
@@ -74,7 +83,8 @@ const SincWidth& unitWidth() {
 // Reads four positions at once, one read per lane; positions whose taps are
 // not all decoded go one by one through the byte path.
 template <class Positions>
-[[gnu::always_inline]] inline void unitReads(const DecodedSample& s, Positions positionsAt, std::size_t count, double* out) {
+[[gnu::always_inline]] inline void unitReads(const DecodedSample& s, Positions positionsAt, std::size_t count,
+                                             double* out) {
     const double* values = s.values.data();
     const std::int64_t limit = static_cast<std::int64_t>(s.values.size()) - 4;
     std::size_t i = 0;
@@ -99,7 +109,8 @@ template <class Positions>
             continue;
         }
         const Int4 place = __builtin_convertvector(at, Int4);
-        Lanes v[4] = {load(values + place[0]), load(values + place[1]), load(values + place[2]), load(values + place[3])};
+        Lanes v[4] = {load(values + place[0]), load(values + place[1]), load(values + place[2]),
+                      load(values + place[3])};
         transpose(v);
         Lanes u0, u1, u2, u3;
         unitWeights(a - whole, u0, u1, u2, u3);
@@ -226,7 +237,9 @@ void readWholeFrames(const DecodedSample& sample, std::int64_t first, std::span<
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t k = first + i;
         const std::int64_t j = k - sample.first;
-        out[static_cast<std::size_t>(i)] = k < 0 ? 0.0 : (j >= 0 && j < size ? sample.values[static_cast<std::size_t>(j)] : decodeFrame(sample.view, k));
+        out[static_cast<std::size_t>(i)] =
+            k < 0 ? 0.0
+                  : (j >= 0 && j < size ? sample.values[static_cast<std::size_t>(j)] : decodeFrame(sample.view, k));
     }
 }
 

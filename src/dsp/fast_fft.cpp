@@ -243,7 +243,8 @@ void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double
 // p + 3m/4 with p the reversal of q, so four groups in reversed order read
 // four neighbouring inputs. `loadPoints(p, re, im)` gives points p .. p + 3.
 template <bool Forward, class LoadPoints>
-[[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im, LoadPoints loadPoints) {
+[[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                                               LoadPoints loadPoints) {
     const int m = plan.m, quarter = m / 4;
     for (int p = 0; p < quarter; p += 4) {
         Lanes r0, i0, r1, i1, r2, i2, r3, i3;
@@ -268,7 +269,8 @@ template <bool Forward, class LoadPoints>
 }
 
 // Stages h and 2h in one pass, four butterflies of each at a time (h >= 4).
-[[gnu::always_inline]] inline void twoStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im, const double* sines, int h) {
+[[gnu::always_inline]] inline void twoStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                                             const double* sines, int h) {
     const int m = plan.m;
     const double* c1 = plan.stageCos.data() + (h - 1);
     const double* s1 = sines + (h - 1);
@@ -304,7 +306,8 @@ template <bool Forward, class LoadPoints>
 }
 
 // A last single stage h (h >= 4).
-[[gnu::always_inline]] inline void oneStage(const FastFftPlan& plan, double* __restrict re, double* __restrict im, const double* sines, int h) {
+[[gnu::always_inline]] inline void oneStage(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                                            const double* sines, int h) {
     const double* c = plan.stageCos.data() + (h - 1);
     const double* sn = sines + (h - 1);
     for (int g = 0; g < plan.m; g += 2 * h) {
@@ -330,7 +333,8 @@ template <bool Forward, class LoadPoints>
 }
 
 KESTRAND_VECTOR_CLONES
-void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re, double* __restrict im) {
+void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
+                    double* __restrict im) {
     firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
         const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
         r = __builtin_shuffle(lo, hi, Index{0, 2, 4, 6});

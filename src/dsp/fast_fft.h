@@ -13,15 +13,15 @@
 namespace kestrand {
 
 struct FastFftPlan {
-    int n = 0;                         // real length, a power of two >= 4
-    int m = 0;                         // n / 2 complex points
-    std::vector<int> bitReverse;       // m entries
-    std::vector<double> stageCos;      // per stage h = 1, 2, 4 ...: cos(pi k / h), k < h
-    std::vector<double> stageSin;      // sin(pi k / h)
+    int n = 0;                            // real length, a power of two >= 4
+    int m = 0;                            // n / 2 complex points
+    std::vector<int> bitReverse;          // m entries
+    std::vector<double> stageCos;         // per stage h = 1, 2, 4 ...: cos(pi k / h), k < h
+    std::vector<double> stageSin;         // sin(pi k / h)
     std::vector<double> stageSinForward;  // -sin(pi k / h)
-    std::vector<double> splitCos;      // cos(2 pi k / n), k <= m
-    std::vector<double> splitSin;      // sin(2 pi k / n)
-    std::vector<int> quarterReverse;   // q bit-reversed within log2(m / 4) bits, q < m / 4
+    std::vector<double> splitCos;         // cos(2 pi k / n), k <= m
+    std::vector<double> splitSin;         // sin(2 pi k / n)
+    std::vector<int> quarterReverse;      // q bit-reversed within log2(m / 4) bits, q < m / 4
 };
 
 FastFftPlan makeFastFftPlan(int n);

@@ -14,11 +14,21 @@ namespace {
 // omitted terms are below 1e-19).
 inline void sinCosSmall(double t, double& sine, double& cosine) {
     const double q = t * t;
-    sine = t * (1.0 + q * (-1.0 / 6 + q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
-           q * (1.0 / 6227020800.0 + q * (-1.0 / 1307674368000.0 + q * (1.0 / 355687428096000.0)))))))));
-    cosine = 1.0 + q * (-0.5 + q * (1.0 / 24 + q * (-1.0 / 720 + q * (1.0 / 40320 + q * (-1.0 / 3628800 +
-             q * (1.0 / 479001600.0 + q * (-1.0 / 87178291200.0 + q * (1.0 / 20922789888000.0 +
-             q * (-1.0 / 6402373705728000.0)))))))));
+    sine = t *
+           (1.0 + q * (-1.0 / 6 +
+                       q * (1.0 / 120 +
+                            q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
+                                                                        q * (1.0 / 6227020800.0 +
+                                                                             q * (-1.0 / 1307674368000.0 +
+                                                                                  q * (1.0 / 355687428096000.0)))))))));
+    cosine =
+        1.0 +
+        q * (-0.5 + q * (1.0 / 24 + q * (-1.0 / 720 +
+                                         q * (1.0 / 40320 + q * (-1.0 / 3628800 +
+                                                                 q * (1.0 / 479001600.0 +
+                                                                      q * (-1.0 / 87178291200.0 +
+                                                                           q * (1.0 / 20922789888000.0 +
+                                                                                q * (-1.0 / 6402373705728000.0)))))))));
 }
 
 // sin(h)/h near h = 0, where dividing a rotated sine by h would lose digits.
@@ -187,7 +197,8 @@ double readTyped(const Frames& f, double a, const SincWidth& w) {
         const double* table = unitKernel();
         for (int k = 0; k < count; ++k) {
             const double weight = unitWeight(table, loD + k - a);
-            const double value = inside ? load<T>(p + static_cast<std::size_t>(k) * f.frameBytes) : frameAt<T>(f, lo + k);
+            const double value =
+                inside ? load<T>(p + static_cast<std::size_t>(k) * f.frameBytes) : frameAt<T>(f, lo + k);
             numerator += weight * value;
             denominator += weight;
         }
@@ -238,7 +249,8 @@ void readRunTyped(const Frames& f, double start, double step, const SincWidth& w
         double numerator = 0.0;
         if (lo >= 0 && lo + count <= f.count) {
             const std::uint8_t* p = f.base + static_cast<std::size_t>(lo) * f.frameBytes;
-            for (int k = 0; k < count; ++k) numerator += weights[k] * load<T>(p + static_cast<std::size_t>(k) * f.frameBytes);
+            for (int k = 0; k < count; ++k)
+                numerator += weights[k] * load<T>(p + static_cast<std::size_t>(k) * f.frameBytes);
         } else if (lo + count <= 0 || lo >= f.count) {
             out[i] = f.pad;
             continue;
@@ -272,10 +284,22 @@ void sinCosPi(double x, double& sine, double& cosine) {
     sinCosSmall(std::numbers::pi * r, s, c);
     const long long quadrant = n & 3;
     switch (quadrant) {
-        case 0: sine = s; cosine = c; break;
-        case 1: sine = c; cosine = -s; break;
-        case 2: sine = -s; cosine = -c; break;
-        default: sine = -c; cosine = s; break;
+        case 0:
+            sine = s;
+            cosine = c;
+            break;
+        case 1:
+            sine = c;
+            cosine = -s;
+            break;
+        case 2:
+            sine = -s;
+            cosine = -c;
+            break;
+        default:
+            sine = -c;
+            cosine = s;
+            break;
     }
 }
 
@@ -302,8 +326,7 @@ double readFast(const SampleView& view, double position, const SincWidth& width)
     return 0.0;
 }
 
-void readFastRun(const SampleView& view, double start, double step, const SincWidth& width,
-                 std::span<double> out) {
+void readFastRun(const SampleView& view, double start, double step, const SincWidth& width, std::span<double> out) {
     const Frames f = framesOf(view);
     switch (view.type) {
         case SampleType::U8: return readRunTyped<SampleType::U8>(f, start, step, width, out);

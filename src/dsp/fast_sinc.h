@@ -20,9 +20,9 @@ void sinCosPi(double x, double& sine, double& cosine);
 // apart, support +-2b frames).
 struct SincWidth {
     double width = 1.0;
-    double inverse = 1.0;                        // 1 / b
-    double stepCos = -1.0, stepSin = 0.0;        // rotation of the sine by pi / b
-    double quarterCos = 1.0, quarterSin = 0.0;   // rotation of the window by pi / (4 b)
+    double inverse = 1.0;                       // 1 / b
+    double stepCos = -1.0, stepSin = 0.0;       // rotation of the sine by pi / b
+    double quarterCos = 1.0, quarterSin = 0.0;  // rotation of the window by pi / (4 b)
 };
 SincWidth makeSincWidth(double width);
 
@@ -33,7 +33,6 @@ double readFast(const SampleView& view, double position, const SincWidth& width)
 // out[i] = read(start + i * step) for i = 0 .. out.size() - 1. When step is a
 // whole number every read has the same fraction and one set of weights serves
 // them all.
-void readFastRun(const SampleView& view, double start, double step, const SincWidth& width,
-                 std::span<double> out);
+void readFastRun(const SampleView& view, double start, double step, const SincWidth& width, std::span<double> out);
 
 }  // namespace kestrand

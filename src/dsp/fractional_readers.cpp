@@ -124,8 +124,7 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
         double block[kBlockTaps];
         for (std::int64_t first = lo; first <= hi; first += static_cast<std::int64_t>(kBlockTaps)) {
             const std::int64_t last = std::min(hi, first + static_cast<std::int64_t>(kBlockTaps) - 1);
-            sinc::kernelWeights(static_cast<double>(first), a, step, static_cast<std::size_t>(last - first) + 1,
-                                block);
+            sinc::kernelWeights(static_cast<double>(first), a, step, static_cast<std::size_t>(last - first) + 1, block);
             for (std::int64_t i = first; i <= last; ++i) denominator += block[i - first];
             const std::int64_t from = std::max(first, firstIn);
             const std::int64_t to = std::min(last, lastIn);
@@ -139,15 +138,14 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
 
 // Byte readers: element i of the channel lies at byte i * stride * elementSize.
 template <std::size_t ElementSize, class Decode, class Scale>
-double readBytes(double position, std::span<const std::uint8_t> bytes, double width, int stride,
-                 Decode decode, Scale scale) {
+double readBytes(double position, std::span<const std::uint8_t> bytes, double width, int stride, Decode decode,
+                 Scale scale) {
     if (stride < 1) return 0.0;
     const std::size_t step = static_cast<std::size_t>(stride) * ElementSize;
     const std::uint8_t* data = bytes.data();
-    const auto r = kernelSum(position, width, lastWholeElement(bytes.size(), ElementSize, step),
-                             [data, step, decode](std::int64_t i) {
-                                 return decode(data + static_cast<std::size_t>(i) * step);
-                             });
+    const auto r =
+        kernelSum(position, width, lastWholeElement(bytes.size(), ElementSize, step),
+                  [data, step, decode](std::int64_t i) { return decode(data + static_cast<std::size_t>(i) * step); });
     return r ? scale(*r) : 0.0;
 }
 
@@ -157,8 +155,7 @@ std::uint32_t littleEndian32(const std::uint8_t* p) {
 }
 
 std::uint64_t littleEndian64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(littleEndian32(p)) |
-           (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
+    return static_cast<std::uint64_t>(littleEndian32(p)) | (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
 }
 
 }  // namespace
@@ -185,8 +182,7 @@ double readFractionalS24(double position, std::span<const std::uint8_t> bytes, d
         [](const std::uint8_t* p) {
             // Bytes into the top three of a 32-bit word, then an arithmetic
             // shift back down sign-extends from bit 23.
-            const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 8) |
-                                    (static_cast<std::uint32_t>(p[1]) << 16) |
+            const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
                                     (static_cast<std::uint32_t>(p[2]) << 24);
             return static_cast<double>(static_cast<std::int32_t>(u) >> 8);
         },
@@ -209,8 +205,7 @@ double readFractionalF32(double position, std::span<const std::uint8_t> bytes, d
 
 double readFractionalF64(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
     return readBytes<8>(
-        position, bytes, width, stride,
-        [](const std::uint8_t* p) { return std::bit_cast<double>(littleEndian64(p)); },
+        position, bytes, width, stride, [](const std::uint8_t* p) { return std::bit_cast<double>(littleEndian64(p)); },
         [](double r) { return r; });
 }
 

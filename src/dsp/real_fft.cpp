@@ -63,8 +63,8 @@ void bitReversePermute(std::span<double> data, const FftTables& tables) {
         // entry shifted down. Every pair with a < rev b is visited once, so the
         // loops swap without testing which index is the smaller.
         const int shift = bits - half;
-        const std::size_t low = m;                                      // weight of the middle bit
-        const std::size_t high = (bits == 2 * half) ? m : 2 * m;        // weight of the high digit
+        const std::size_t low = m;                                // weight of the middle bit
+        const std::size_t high = (bits == 2 * half) ? m : 2 * m;  // weight of the high digit
         const std::size_t middles = (bits == 2 * half) ? 1 : 2;
         const std::int32_t* entry = tables.bitReverseTable.data();
         for (std::size_t c = 0; c < middles; ++c) {

@@ -25,7 +25,8 @@ double sampleTypePadValue(SampleType type) { return type == SampleType::U8 ? -32
 double decodeFrame(const SampleView& view, std::int64_t k) {
     if (k < 0 || k >= view.frames) return sampleTypePadValue(view.type);
     const std::size_t size = static_cast<std::size_t>(sampleTypeBytes(view.type));
-    const std::uint8_t* p = view.bytes.data() + static_cast<std::size_t>(k) * size * static_cast<std::size_t>(view.stride);
+    const std::uint8_t* p =
+        view.bytes.data() + static_cast<std::size_t>(k) * size * static_cast<std::size_t>(view.stride);
     switch (view.type) {
         case SampleType::U8: return 256.0 * p[0] - 32640.0;
         case SampleType::S16: return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));

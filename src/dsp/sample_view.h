@@ -31,9 +31,7 @@ double sampleTypePadValue(SampleType type);
 double decodeFrame(const SampleView& view, std::int64_t k);
 
 // The whole-sample read of equal rates: frame k, but 0 before the start.
-inline double wholeFrame(const SampleView& view, std::int64_t k) {
-    return k < 0 ? 0.0 : decodeFrame(view, k);
-}
+inline double wholeFrame(const SampleView& view, std::int64_t k) { return k < 0 ? 0.0 : decodeFrame(view, k); }
 
 // Tap-by-tap windowed-sinc read through the literal readers of the sample's
 // type (position in frames, width >= 1). Slow; kept as the reference the

@@ -1,5 +1,5 @@
-#include "dsp/fractional_readers.h"
 #include "dsp/sinc_kernel.h"
+#include "dsp/fractional_readers.h"
 
 #include <algorithm>
 

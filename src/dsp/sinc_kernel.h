@@ -13,10 +13,9 @@ inline constexpr double kPi = 3.14159265358979;
 
 // Coefficients 1 / ((2k)(2k+1)) for k = 1 .. 19, each the double nearest the fraction.
 inline constexpr double kCoefficients[19] = {
-    1.0 / 6.0,   1.0 / 20.0,  1.0 / 42.0,   1.0 / 72.0,   1.0 / 110.0,
-    1.0 / 156.0, 1.0 / 210.0, 1.0 / 272.0,  1.0 / 342.0,  1.0 / 420.0,
-    1.0 / 506.0, 1.0 / 600.0, 1.0 / 702.0,  1.0 / 812.0,  1.0 / 930.0,
-    1.0 / 1056.0, 1.0 / 1190.0, 1.0 / 1332.0, 1.0 / 1482.0,
+    1.0 / 6.0,   1.0 / 20.0,   1.0 / 42.0,   1.0 / 72.0,   1.0 / 110.0,  1.0 / 156.0, 1.0 / 210.0,
+    1.0 / 272.0, 1.0 / 342.0,  1.0 / 420.0,  1.0 / 506.0,  1.0 / 600.0,  1.0 / 702.0, 1.0 / 812.0,
+    1.0 / 930.0, 1.0 / 1056.0, 1.0 / 1190.0, 1.0 / 1332.0, 1.0 / 1482.0,
 };
 
 // Taylor series of sin(h)/h: terms t_k = t_(k-1) * (h*h * c_k), summed with
@@ -26,26 +25,45 @@ inline double series(double h) {
     const double q = h * h;
     double t = 1.0;
     double s = 1.0;
-    t *= q * kCoefficients[0];  s -= t;
-    t *= q * kCoefficients[1];  s += t;
-    t *= q * kCoefficients[2];  s -= t;
-    t *= q * kCoefficients[3];  s += t;
-    t *= q * kCoefficients[4];  s -= t;
-    t *= q * kCoefficients[5];  s += t;
-    t *= q * kCoefficients[6];  s -= t;
-    t *= q * kCoefficients[7];  s += t;
-    t *= q * kCoefficients[8];  s -= t;
-    t *= q * kCoefficients[9];  s += t;
-    t *= q * kCoefficients[10]; s -= t;
-    t *= q * kCoefficients[11]; s += t;
-    t *= q * kCoefficients[12]; s -= t;
+    t *= q * kCoefficients[0];
+    s -= t;
+    t *= q * kCoefficients[1];
+    s += t;
+    t *= q * kCoefficients[2];
+    s -= t;
+    t *= q * kCoefficients[3];
+    s += t;
+    t *= q * kCoefficients[4];
+    s -= t;
+    t *= q * kCoefficients[5];
+    s += t;
+    t *= q * kCoefficients[6];
+    s -= t;
+    t *= q * kCoefficients[7];
+    s += t;
+    t *= q * kCoefficients[8];
+    s -= t;
+    t *= q * kCoefficients[9];
+    s += t;
+    t *= q * kCoefficients[10];
+    s -= t;
+    t *= q * kCoefficients[11];
+    s += t;
+    t *= q * kCoefficients[12];
+    s -= t;
     if (std::fabs(h) > kPi) {
-        t *= q * kCoefficients[13]; s += t;
-        t *= q * kCoefficients[14]; s -= t;
-        t *= q * kCoefficients[15]; s += t;
-        t *= q * kCoefficients[16]; s -= t;
-        t *= q * kCoefficients[17]; s += t;
-        t *= q * kCoefficients[18]; s -= t;
+        t *= q * kCoefficients[13];
+        s += t;
+        t *= q * kCoefficients[14];
+        s -= t;
+        t *= q * kCoefficients[15];
+        s += t;
+        t *= q * kCoefficients[16];
+        s -= t;
+        t *= q * kCoefficients[17];
+        s += t;
+        t *= q * kCoefficients[18];
+        s -= t;
     }
     return s;
 }

@@ -9,7 +9,8 @@ namespace {
 
 std::vector<double> raisedCosine(int count, int period) {
     std::vector<double> window(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(kAnalysisTwoPi * i / period);
+    for (int i = 0; i < count; ++i)
+        window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * std::cos(kAnalysisTwoPi * i / period);
     return window;
 }
 

@@ -22,8 +22,7 @@ std::uint32_t littleEndian32(const std::uint8_t* p) {
 
 double decodeStored(AnalysisSampleKind kind, const std::uint8_t* p) {
     switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return static_cast<double>(p[0]);
+        case AnalysisSampleKind::Unsigned8: return static_cast<double>(p[0]);
         case AnalysisSampleKind::Signed16:
             return static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8))));
         case AnalysisSampleKind::Signed24: {
@@ -31,13 +30,11 @@ double decodeStored(AnalysisSampleKind kind, const std::uint8_t* p) {
                                     (static_cast<std::uint32_t>(p[2]) << 24);
             return static_cast<double>(static_cast<std::int32_t>(u) >> 8);
         }
-        case AnalysisSampleKind::Signed32:
-            return static_cast<double>(static_cast<std::int32_t>(littleEndian32(p)));
-        case AnalysisSampleKind::Float32:
-            return static_cast<double>(std::bit_cast<float>(littleEndian32(p)));
+        case AnalysisSampleKind::Signed32: return static_cast<double>(static_cast<std::int32_t>(littleEndian32(p)));
+        case AnalysisSampleKind::Float32: return static_cast<double>(std::bit_cast<float>(littleEndian32(p)));
         case AnalysisSampleKind::Float64: {
-            const std::uint64_t u =
-                static_cast<std::uint64_t>(littleEndian32(p)) | (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
+            const std::uint64_t u = static_cast<std::uint64_t>(littleEndian32(p)) |
+                                    (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
             return std::bit_cast<double>(u);
         }
     }
@@ -48,52 +45,35 @@ double decodeStored(AnalysisSampleKind kind, const std::uint8_t* p) {
 
 std::optional<AnalysisSampleKind> analysisSampleKind(const WaveInfo& info) {
     switch (info.bitsPerSample) {
-        case 8:
-            return AnalysisSampleKind::Unsigned8;
-        case 16:
-            return AnalysisSampleKind::Signed16;
-        case 24:
-            return AnalysisSampleKind::Signed24;
-        case 32:
-            return effectiveFormatTag(info) == 1 ? AnalysisSampleKind::Signed32 : AnalysisSampleKind::Float32;
-        case 64:
-            return AnalysisSampleKind::Float64;
-        default:
-            return std::nullopt;
+        case 8: return AnalysisSampleKind::Unsigned8;
+        case 16: return AnalysisSampleKind::Signed16;
+        case 24: return AnalysisSampleKind::Signed24;
+        case 32: return effectiveFormatTag(info) == 1 ? AnalysisSampleKind::Signed32 : AnalysisSampleKind::Float32;
+        case 64: return AnalysisSampleKind::Float64;
+        default: return std::nullopt;
     }
 }
 
 int bytesPerSample(AnalysisSampleKind kind) {
     switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return 1;
-        case AnalysisSampleKind::Signed16:
-            return 2;
-        case AnalysisSampleKind::Signed24:
-            return 3;
+        case AnalysisSampleKind::Unsigned8: return 1;
+        case AnalysisSampleKind::Signed16: return 2;
+        case AnalysisSampleKind::Signed24: return 3;
         case AnalysisSampleKind::Signed32:
-        case AnalysisSampleKind::Float32:
-            return 4;
-        case AnalysisSampleKind::Float64:
-            return 8;
+        case AnalysisSampleKind::Float32: return 4;
+        case AnalysisSampleKind::Float64: return 8;
     }
     return 1;
 }
 
 double amplitudeSample(AnalysisSampleKind kind, double stored) {
     switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return (stored - 127.5) * 256.0;
-        case AnalysisSampleKind::Signed16:
-            return stored;
-        case AnalysisSampleKind::Signed24:
-            return stored * 0.00390625;
-        case AnalysisSampleKind::Signed32:
-            return stored * 0.0000152587890625;
-        case AnalysisSampleKind::Float32:
-            return stored * 32768.0;
-        case AnalysisSampleKind::Float64:
-            return 0.0;
+        case AnalysisSampleKind::Unsigned8: return (stored - 127.5) * 256.0;
+        case AnalysisSampleKind::Signed16: return stored;
+        case AnalysisSampleKind::Signed24: return stored * 0.00390625;
+        case AnalysisSampleKind::Signed32: return stored * 0.0000152587890625;
+        case AnalysisSampleKind::Float32: return stored * 32768.0;
+        case AnalysisSampleKind::Float64: return 0.0;
     }
     return 0.0;
 }
@@ -255,13 +235,15 @@ std::vector<double> smoothAtWholePositions(const StoredChannel& channel, double 
     ReaderKernel kernel;
     buildReaderKernel(0.0, width, kernel);
     if (!kernel.usable || channel.frames == 0) return smooth;
-    const std::int64_t threads = std::clamp<std::int64_t>(threadCount, 1, std::max<std::int64_t>(1, channel.frames / 4096));
+    const std::int64_t threads =
+        std::clamp<std::int64_t>(threadCount, 1, std::max<std::int64_t>(1, channel.frames / 4096));
     const std::int64_t share = (channel.frames + threads - 1) / threads;
     std::vector<std::thread> workers;
     for (std::int64_t t = 1; t < threads; ++t) {
         const std::int64_t begin = std::min(channel.frames, t * share);
         const std::int64_t end = std::min(channel.frames, begin + share);
-        workers.emplace_back([&channel, &kernel, begin, end, &smooth] { smoothRange(channel, kernel, begin, end, smooth.data()); });
+        workers.emplace_back(
+            [&channel, &kernel, begin, end, &smooth] { smoothRange(channel, kernel, begin, end, smooth.data()); });
     }
     smoothRange(channel, kernel, 0, std::min(channel.frames, share), smooth.data());
     for (auto& worker : workers) worker.join();

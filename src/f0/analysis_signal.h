@@ -29,18 +29,12 @@ int bytesPerSample(AnalysisSampleKind kind);
 // scale (sixteen-bit scale; doubles stay as stored).
 inline double scaleKernelSum(AnalysisSampleKind kind, double sum) {
     switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return 256.0 * sum - 32640.0;
-        case AnalysisSampleKind::Signed16:
-            return sum;
-        case AnalysisSampleKind::Signed24:
-            return sum / 256.0;
-        case AnalysisSampleKind::Signed32:
-            return sum / 65536.0;
-        case AnalysisSampleKind::Float32:
-            return sum * 32768.0;
-        case AnalysisSampleKind::Float64:
-            return sum;
+        case AnalysisSampleKind::Unsigned8: return 256.0 * sum - 32640.0;
+        case AnalysisSampleKind::Signed16: return sum;
+        case AnalysisSampleKind::Signed24: return sum / 256.0;
+        case AnalysisSampleKind::Signed32: return sum / 65536.0;
+        case AnalysisSampleKind::Float32: return sum * 32768.0;
+        case AnalysisSampleKind::Float64: return sum;
     }
     return 0.0;
 }

@@ -86,7 +86,8 @@ void computeDifferenceFunction(const DifferenceInput& in, int lowestLag, int hig
         ++j;
     }
 #ifdef KESTRAND_WIDE_VECTORS
-    j = wideVectorsAvailable() ? blocksWide(in, j, highestLag, difference) : blocksGeneric(in, j, highestLag, difference);
+    j = wideVectorsAvailable() ? blocksWide(in, j, highestLag, difference)
+                               : blocksGeneric(in, j, highestLag, difference);
 #else
     j = blocksGeneric(in, j, highestLag, difference);
 #endif

@@ -13,10 +13,10 @@
 namespace kestrand {
 
 struct FrequencyList {
-    std::int32_t frameStep = 0;   // sample frames between list frames
-    std::int32_t sampleRate = 0;  // rate of the analysed sample, Hz
-    std::int32_t listSize = 0;    // number of frames n
-    double freqAvg = 0;           // average fundamental frequency, Hz
+    std::int32_t frameStep = 0;       // sample frames between list frames
+    std::int32_t sampleRate = 0;      // rate of the analysed sample, Hz
+    std::int32_t listSize = 0;        // number of frames n
+    double freqAvg = 0;               // average fundamental frequency, Hz
     std::vector<double> frequencies;  // n + 1 entries; entry n repeats entry n - 1; 0 = no pitch
     std::vector<double> amplitudes;   // n + 1 entries, sixteen-bit scale
 };

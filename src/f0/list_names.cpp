@@ -18,16 +18,12 @@ wchar_t tailCharacter(wchar_t c) {
     switch (c) {
         case L'/':
         case L':':
-        case L'\\':
-            return L'#';
+        case L'\\': return L'#';
         case L'"':
         case L'*':
-        case L'?':
-            return L'+';
-        case L' ':
-            return L'_';
-        default:
-            return c;
+        case L'?': return L'+';
+        case L' ': return L'_';
+        default: return c;
     }
 }
 

@@ -111,8 +111,8 @@ public:
                 // Backward from the following frames.
                 double nextA = k + 1 <= size_ - 1 ? at(k + 1) : 0.0;
                 double nextB = k + 2 <= size_ - 1 ? at(k + 2) : 0.0;
-                for (std::int64_t j = k; j >= 0 && at(j) < 1.0 && nextA > 0.0 && nextB > 0.0 &&
-                                         closeness(nextA, nextB) > kCloseRatio;
+                for (std::int64_t j = k;
+                     j >= 0 && at(j) < 1.0 && nextA > 0.0 && nextB > 0.0 && closeness(nextA, nextB) > kCloseRatio;
                      --j) {
                     const double result = reestimate(j, setup_.rate / (2.0 * nextA - nextB));
                     if (result < 1.0) break;

@@ -1,6 +1,6 @@
+#include "audio/wave_stream.h"
 #include "input/decoder_table.h"
 #include "input/loaders.h"
-#include "audio/wave_stream.h"
 #include "platform/process.h"
 
 namespace kestrand {

@@ -31,9 +31,8 @@ std::optional<LoadedSample> loadedSampleFromImage(std::span<const std::uint8_t> 
         printErr("The plug-in module returned a negative data size (%d); not loaded.\n", dataSize);
         return std::nullopt;
     }
-    const std::span<const std::uint8_t> data =
-        image.subspan(kCanonicalHeaderSize,
-                      std::min(static_cast<std::size_t>(dataSize), image.size() - kCanonicalHeaderSize));
+    const std::span<const std::uint8_t> data = image.subspan(
+        kCanonicalHeaderSize, std::min(static_cast<std::size_t>(dataSize), image.size() - kCanonicalHeaderSize));
     LoadedSample sample;
     sample.info = waveInfoFromHeader(header);
     if (!isUsableStreamFormat(sample.info)) {

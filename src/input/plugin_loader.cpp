@@ -1,7 +1,7 @@
+#include "audio/wave_stream.h"
 #include "input/loaders.h"
 #include "input/plugin_image.h"
 #include "input/plugin_text.h"
-#include "audio/wave_stream.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/module.h"
@@ -53,7 +53,8 @@ private:
 // vouches for as many bytes as its header's data size names.
 std::optional<LoadedSample> copyWaveImage(const void* image, std::int32_t tailFrames) {
     const auto* bytes = static_cast<const std::uint8_t*>(image);
-    const std::size_t size = pluginImageSize(std::span<const std::uint8_t, kCanonicalHeaderSize>(bytes, kCanonicalHeaderSize));
+    const std::size_t size =
+        pluginImageSize(std::span<const std::uint8_t, kCanonicalHeaderSize>(bytes, kCanonicalHeaderSize));
     return loadedSampleFromImage(std::span<const std::uint8_t>(bytes, size), tailFrames);
 }
 
@@ -77,8 +78,8 @@ std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::i
     WorkingFolderRestore restore(previousFolder);
     if (previousFolder) {
         const std::size_t separator = modulePath.rfind(kPathSeparator);
-        if (separator != std::wstring::npos) changeDirectory(separator == 0 ? modulePath.substr(0, 1)
-                                                                            : modulePath.substr(0, separator));
+        if (separator != std::wstring::npos)
+            changeDirectory(separator == 0 ? modulePath.substr(0, 1) : modulePath.substr(0, separator));
     }
 
     const DynamicModule module = DynamicModule::load(modulePath);

@@ -60,12 +60,18 @@ void setVoiceEntryField(VoiceEntry& entry, const std::wstring& key, const std::w
         return;
     }
     std::int32_t* field = nullptr;
-    if (key == L"offset") field = &entry.offset;
-    else if (key == L"length") field = &entry.length;
-    else if (key == L"fix1") field = &entry.fix1;
-    else if (key == L"fix2") field = &entry.fix2;
-    else if (key == L"overlap") field = &entry.overlap;
-    else if (key == L"preuttr") field = &entry.preuttr;
+    if (key == L"offset")
+        field = &entry.offset;
+    else if (key == L"length")
+        field = &entry.length;
+    else if (key == L"fix1")
+        field = &entry.fix1;
+    else if (key == L"fix2")
+        field = &entry.fix2;
+    else if (key == L"overlap")
+        field = &entry.overlap;
+    else if (key == L"preuttr")
+        field = &entry.preuttr;
     if (field != nullptr) *field = parseInteger(value);
 }
 

@@ -26,8 +26,7 @@ void PipeCloser::operator()(std::FILE* pipe) const noexcept {
     std::fclose(pipe);
     const auto child = static_cast<pid_t>(processId);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
 }
 
 PipePtr startCommandForReading(const std::wstring& commandLine) {

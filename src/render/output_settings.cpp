@@ -9,8 +9,7 @@ namespace {
 
 // Reads one setting: an unset variable keeps the current value; a value
 // outside [low, high] (or no number) gives the fallback.
-void readSetting(const wchar_t* name, std::int32_t low, std::int32_t high, std::int32_t fallback,
-                 std::int32_t& value) {
+void readSetting(const wchar_t* name, std::int32_t low, std::int32_t high, std::int32_t fallback, std::int32_t& value) {
     const auto text = getEnvironment(name);
     if (!text) return;
     const std::int32_t parsed = parseInteger(*text);

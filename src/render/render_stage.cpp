@@ -80,8 +80,7 @@ void renderJobWith(const RenderJob& job, OutputSettings settings) {
     if (!samples) return;
     count = std::clamp<std::int32_t>(count, 0, static_cast<std::int32_t>(samples->size()));
 
-    applyVolumeEnvelope(std::span<double>(samples->data(), static_cast<std::size_t>(count)), job,
-                        settings.sampleRate);
+    applyVolumeEnvelope(std::span<double>(samples->data(), static_cast<std::size_t>(count)), job, settings.sampleRate);
 
     if (job.targetFile) {
         const std::int32_t lead =

@@ -64,8 +64,8 @@ void applyVolumeEnvelope(std::span<double> samples, const RenderJob& job, std::i
         walk.advanceTo(t);
         double v = 0.0;
         if (walk.endTime() > walk.startTime()) {
-            v = walk.startLevel() + (walk.endLevel() - walk.startLevel()) * (t - walk.startTime()) /
-                                        (walk.endTime() - walk.startTime());
+            v = walk.startLevel() +
+                (walk.endLevel() - walk.startLevel()) * (t - walk.startTime()) / (walk.endTime() - walk.startTime());
         }
         samples[i] = std::clamp(samples[i] * v * 0.01, -32768.0, 32767.0);
     }

@@ -101,7 +101,8 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
         if (j < setup.outCount && I + U >= 0.0 && I + U < setup.inputFrames) {
             const double W = 1.0 - 3.0 * U * U + 2.0 * U * U * U;
             const double X = I + R * U;
-            direct[static_cast<std::size_t>(j)] = (1.0 - W) * readLiteral(view, X - R, 1.0) + W * readLiteral(view, X, 1.0);
+            direct[static_cast<std::size_t>(j)] =
+                (1.0 - W) * readLiteral(view, X - R, 1.0) + W * readLiteral(view, X, 1.0);
         }
         st.I = I + rate;
         const double V = U + advance / R;
@@ -170,7 +171,8 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
             const Lanes f = inside ? q - whole : zero;
             const Int4 entry = __builtin_convertvector(whole, Int4);
             const Lanes a = {periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]};
-            const Lanes b = {periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1], periods[entry[3] + 1]};
+            const Lanes b = {periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1],
+                             periods[entry[3] + 1]};
             const Lanes R = a * (1.0 - f) + b * f;
             const Lanes bq = R * k1 + mod;
             store(lengths + k, R);
@@ -293,8 +295,8 @@ DirectWaveformState startDirectWaveform(const DirectWaveformSetup& setup) {
     return st;
 }
 
-void fillDirectWaveform(const DirectWaveformSetup& setup, DirectWaveformState& state, std::int64_t j0,
-                        std::int64_t j1, std::span<double> direct) {
+void fillDirectWaveform(const DirectWaveformSetup& setup, DirectWaveformState& state, std::int64_t j0, std::int64_t j1,
+                        std::span<double> direct) {
     if (setup.literal) {
         fillLiteral(setup, state, j0, j1, direct);
     } else {

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "f0/frequency_list.h"
 #include "dsp/decoded_sample.h"
+#include "f0/frequency_list.h"
 #include "synth/time_map.h"
 
 namespace kestrand {
@@ -43,8 +43,8 @@ struct DirectWaveformSetup {
     double inputFrames = 0;     // loaded frames
     std::int32_t outCount = 0;  // note length
     int hop = 256;
-    bool noFormant = false;     // apply the intensity gains to the samples
-    bool literal = false;       // tap-by-tap reads and every division as written
+    bool noFormant = false;  // apply the intensity gains to the samples
+    bool literal = false;    // tap-by-tap reads and every division as written
 };
 
 // The loop's running state and its work space (sized once for a hop).
@@ -52,10 +52,10 @@ struct DirectWaveformState {
     double I = 0;  // read position, input frames
     double U = 0;  // phase within the period, 0 .. 1
     Latch latch, previous;
-    std::vector<double> periods;    // input rate / frequency per list entry (fast evaluation)
-    std::vector<double> positions;  // read positions of one hop, two per sample
-    std::vector<double> reads;      // their values
-    std::vector<double> fades;      // cross-fade weight per sample
+    std::vector<double> periods;        // input rate / frequency per list entry (fast evaluation)
+    std::vector<double> positions;      // read positions of one hop, two per sample
+    std::vector<double> reads;          // their values
+    std::vector<double> fades;          // cross-fade weight per sample
     std::vector<std::int32_t> indices;  // output sample of each pair of reads
     std::vector<double> spots, rates, lengths, steps, phases;  // per sample of a hop: I, rate, R, phase step, U
 };
@@ -66,7 +66,7 @@ DirectWaveformState startDirectWaveform(const DirectWaveformSetup& setup);
 // Output samples j0 .. j1 - 1 (j0 a multiple of the hop, at most one hop):
 // writes direct[j] for those j below outCount whose read lies inside the
 // sample, advances the state, and latches at j0.
-void fillDirectWaveform(const DirectWaveformSetup& setup, DirectWaveformState& state, std::int64_t j0,
-                        std::int64_t j1, std::span<double> direct);
+void fillDirectWaveform(const DirectWaveformSetup& setup, DirectWaveformState& state, std::int64_t j0, std::int64_t j1,
+                        std::span<double> direct);
 
 }  // namespace kestrand

@@ -139,8 +139,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     if (!sh.envelope.empty()) {
         const double p = static_cast<double>(request.position - half) / sh.envelopeStep;
         const double nFloor = std::floor(p);
-        if (nFloor > 0 && nFloor < envelopeCount &&
-            nFloor + 1 < static_cast<double>(sh.envelope.size())) {
+        if (nFloor > 0 && nFloor < envelopeCount && nFloor + 1 < static_cast<double>(sh.envelope.size())) {
             const std::size_t k = static_cast<std::size_t>(nFloor);
             const double f = p - nFloor;
             amplitude = (1.0 - f) * sh.envelope[k] + f * sh.envelope[k + 1];
@@ -157,8 +156,8 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         if (literal) {
             for (int i = 0; i < n; ++i) {
                 const double y = (i - half) * w / g + v - m / 2;
-                S[static_cast<std::size_t>(i)] =
-                    readLiteral(sh.sample, y, sh.breathWidth.width) - readLiteral(sh.sample, y + m, sh.breathWidth.width);
+                S[static_cast<std::size_t>(i)] = readLiteral(sh.sample, y, sh.breathWidth.width) -
+                                                 readLiteral(sh.sample, y + m, sh.breathWidth.width);
             }
             multiplyElements(window, S.data(), S.data(), n);
         } else {
@@ -205,8 +204,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     }
 }
 
-void addFrameToOutput(const FrameRequest& request, int frameSize, std::span<double> output,
-                      std::int32_t outputCount) {
+void addFrameToOutput(const FrameRequest& request, int frameSize, std::span<double> output, std::int32_t outputCount) {
     const int n = frameSize;
     const std::int64_t first = static_cast<std::int64_t>(request.position) - n + 1;
     const std::int64_t limit = std::min<std::int64_t>(outputCount, static_cast<std::int64_t>(output.size()));

@@ -20,18 +20,18 @@ namespace kestrand {
 // Everything the workers read and nobody changes while they run (the direct
 // waveform only grows ahead of the frames handed out).
 struct SynthesisShared {
-    int frameSize = 1024;          // N
+    int frameSize = 1024;  // N
     std::int32_t outputRate = 44100;
     std::vector<double> analysisWindow;  // sin(pi n / N)
-    FftTables fft;        // reference transform (literal evaluation)
-    FastFftPlan fastFft;  // the transform of the fast evaluation
-    std::vector<double> tiltTable;  // breath tilt per bin (only with breath)
+    FftTables fft;                       // reference transform (literal evaluation)
+    FastFftPlan fastFft;                 // the transform of the fast evaluation
+    std::vector<double> tiltTable;       // breath tilt per bin (only with breath)
     MixGains gains;
-    SampleView sample;              // the recording, first channel
-    DecodedSample decoded;          // the part of it the note reads, as doubles
+    SampleView sample;      // the recording, first channel
+    DecodedSample decoded;  // the part of it the note reads, as doubles
     std::uint32_t inputRate = 44100;
-    SincWidth sourceWidth;          // max(1, rate ratio); 1.01 at least for 8-bit
-    SincWidth breathWidth;          // max(1, rate ratio)
+    SincWidth sourceWidth;             // max(1, rate ratio); 1.01 at least for 8-bit
+    SincWidth breathWidth;             // max(1, rate ratio)
     std::span<const double> envelope;  // intensity gains, count + 1 values; empty when absent
     std::int32_t envelopeStep = 1;     // output samples per envelope point
     const double* directBuffer = nullptr;
@@ -78,7 +78,6 @@ struct FrameRequest {
 void processFrame(const SynthesisShared& shared, FrameRequest& request, FrameWork& work);
 
 // Adds the request's finished frame into the note (indices 0 .. outputCount - 1 only).
-void addFrameToOutput(const FrameRequest& request, int frameSize, std::span<double> output,
-                      std::int32_t outputCount);
+void addFrameToOutput(const FrameRequest& request, int frameSize, std::span<double> output, std::int32_t outputCount);
 
 }  // namespace kestrand

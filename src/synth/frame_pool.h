@@ -24,11 +24,11 @@ struct WorkerSlot;
 struct WorkerPool {
     std::vector<std::unique_ptr<WorkerSlot>> owned;
     std::span<const std::unique_ptr<WorkerSlot>> slots;  // = owned
-    std::atomic<std::size_t> oldest{0};     // the slot handed over longest ago (the driver's next)
-    std::atomic<int> active{0};             // worker threads awake and looking for frames
-    int wantActive = 1;                     // wake a sleeping worker while fewer are awake
-    int started = 0;                        // worker threads started so far (by the driver)
-    std::unique_ptr<FrameWork> driverWork;  // the driver's, made when it first takes a frame
+    std::atomic<std::size_t> oldest{0};                  // the slot handed over longest ago (the driver's next)
+    std::atomic<int> active{0};                          // worker threads awake and looking for frames
+    int wantActive = 1;                                  // wake a sleeping worker while fewer are awake
+    int started = 0;                                     // worker threads started so far (by the driver)
+    std::unique_ptr<FrameWork> driverWork;               // the driver's, made when it first takes a frame
 };
 
 // One worker thread's frame record.

@@ -80,9 +80,10 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // Reads beyond it are rare and go to the stored bytes.
     std::int64_t decodeFrom = 0, decodeTo = 0;
     {
-        const double frames = static_cast<double>(makeSampleView(loaded.bytes, sampleTypeOf(info), info.channels).frames);
-        const double reach = N * std::max(1.0, ratio) / std::min(1.0, genderFactor) +
-                             2.0 * inputRate / std::min(21.5, freqAvg) + 16.0;
+        const double frames =
+            static_cast<double>(makeSampleView(loaded.bytes, sampleTypeOf(info), info.channels).frames);
+        const double reach =
+            N * std::max(1.0, ratio) / std::min(1.0, genderFactor) + 2.0 * inputRate / std::min(21.5, freqAvg) + 16.0;
         const double from = std::clamp(std::min(map.start, map.start + map.length) - reach, -16.0, frames + 16.0);
         const double to = std::clamp(std::max(map.start, map.start + map.length) + reach, -16.0, frames + 16.0);
         if (std::isfinite(from) && std::isfinite(to)) {

@@ -17,8 +17,8 @@ double velocityFactor(double velocity) {
 
 }  // namespace
 
-TimeMap makeTimeMap(const VoiceEntry& region, double inputRate, double outputRate, double outCount,
-                    double velocity1, double velocity2, bool reverse) {
+TimeMap makeTimeMap(const VoiceEntry& region, double inputRate, double outputRate, double outCount, double velocity1,
+                    double velocity2, bool reverse) {
     const double k = inputRate / 1000.0;
     double t = region.offset * k;
     const double u = region.fix1 * k;

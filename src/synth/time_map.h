@@ -10,11 +10,11 @@
 namespace kestrand {
 
 struct TimeMap {
-    double start = 0;   // region start, input frames (t)
-    double length = 0;  // region length, input frames (w)
+    double start = 0;                                   // region start, input frames (t)
+    double length = 0;                                  // region length, input frames (w)
     double headRate = 0, middleRate = 0, tailRate = 0;  // input frames per output sample, signed
-    double headEnd = 0;      // reads below this use headRate
-    double middleEnd = 0;    // reads below this (and not in the head) use middleRate, above tailRate
+    double headEnd = 0;                                 // reads below this use headRate
+    double middleEnd = 0;      // reads below this (and not in the head) use middleRate, above tailRate
     double startPosition = 0;  // the first read position
 };
 
@@ -24,7 +24,7 @@ struct TimeMap {
 // are squeezed into the note; for notes of 256 samples or fewer the middle
 // gets half the note instead of 256 samples, so no rate divides by zero.
 // Rates that still come out non-finite fall back to the plain rate ratio.
-TimeMap makeTimeMap(const VoiceEntry& region, double inputRate, double outputRate, double outCount,
-                    double velocity1, double velocity2, bool reverse);
+TimeMap makeTimeMap(const VoiceEntry& region, double inputRate, double outputRate, double outCount, double velocity1,
+                    double velocity2, bool reverse);
 
 }  // namespace kestrand

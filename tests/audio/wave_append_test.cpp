@@ -12,8 +12,8 @@
 #include "audio/append_sample_codec.h"
 #include "audio/wave_append.h"
 #include "audio/wave_writer.h"
-#include "render/render_job.h"
 #include "render/output_settings.h"
+#include "render/render_job.h"
 #include "render/render_stage.h"
 #include "support/test_files.h"
 
@@ -84,12 +84,12 @@ struct Step {
 
 std::vector<Step> growingSequence() {
     return {
-        {ramp(1000, -3000, 7), 0, 0},   // creates the file
-        {ramp(500, 30000, 10), 5, 0},   // 220 frames mixed, some sums limited
-        {ramp(300, -100, 1), 0, 0},     // appended directly
-        {ramp(200, 50, 3), -2, 0},      // 88 frames of silence first
-        {ramp(100, 9, 0), 0, -1},       // a negative end position: 44 frames mixed
-        {ramp(60, 1, 1), 50, 0},        // overlap longer than the note: the whole note mixed
+        {ramp(1000, -3000, 7), 0, 0},  // creates the file
+        {ramp(500, 30000, 10), 5, 0},  // 220 frames mixed, some sums limited
+        {ramp(300, -100, 1), 0, 0},    // appended directly
+        {ramp(200, 50, 3), -2, 0},     // 88 frames of silence first
+        {ramp(100, 9, 0), 0, -1},      // a negative end position: 44 frames mixed
+        {ramp(60, 1, 1), 50, 0},       // overlap longer than the note: the whole note mixed
     };
 }
 
@@ -124,8 +124,8 @@ TEST_F(WaveAppend, SequenceOfNotesBuildsTheExpectedFile) {
         mixIntoWaveSamples(test::widePath(doublesTarget), asDoubles, static_cast<std::int32_t>(asDoubles.size()),
                            step.overlap, step.endPos, rate, depth, true);
         std::vector<std::int16_t> asInt16(step.note.begin(), step.note.end());
-        mixIntoWaveInt16(test::widePath(int16Target), asInt16, static_cast<std::int32_t>(asInt16.size()),
-                         step.overlap, step.endPos, rate, true);
+        mixIntoWaveInt16(test::widePath(int16Target), asInt16, static_cast<std::int32_t>(asInt16.size()), step.overlap,
+                         step.endPos, rate, true);
         modelAppend(expected, exists, step.note, step.overlap, step.endPos);
         exists = true;
         ASSERT_EQ(targetSamples(doublesTarget), expected);
@@ -199,11 +199,14 @@ TEST_F(WaveAppend, OverlapFramesFollowTheRate) {
 }
 
 TEST_F(WaveAppend, NegativeOverlapInsertsSilenceInEveryDepth) {
-    struct Case { std::uint16_t tag, bits; };
+    struct Case {
+        std::uint16_t tag, bits;
+    };
     for (const Case c : {Case{1, 8}, Case{1, 24}, Case{1, 32}, Case{3, 32}, Case{3, 64}}) {
         const auto target = dir / "s.wav";
         const std::size_t width = c.bits / 8;
-        test::writeFileBytes(target, test::makeWaveImage(c.tag, 1, 44100, c.bits, std::vector<std::uint8_t>(width, 0x11)));
+        test::writeFileBytes(target,
+                             test::makeWaveImage(c.tag, 1, 44100, c.bits, std::vector<std::uint8_t>(width, 0x11)));
         std::vector<double> note{256.0};
         mixIntoWaveSamples(test::widePath(target), note, 1, -0.1f, 0, rate, depth, true);  // -4 frames
         const auto bytes = test::readFileBytes(target);
@@ -221,34 +224,69 @@ TEST_F(WaveAppend, NegativeOverlapInsertsSilenceInEveryDepth) {
 double decodeOracle(const std::uint8_t* p, int tag, int bits) {
     switch (bits) {
         case 8: return (p[0] - 127.5) * 256;
-        case 16: { std::int16_t v; std::memcpy(&v, p, 2); return v; }
-        case 24: { const std::int32_t v = (p[0] << 8 | p[1] << 16 | p[2] << 24) >> 8; return v * 0.00390625; }
+        case 16: {
+            std::int16_t v;
+            std::memcpy(&v, p, 2);
+            return v;
+        }
+        case 24: {
+            const std::int32_t v = (p[0] << 8 | p[1] << 16 | p[2] << 24) >> 8;
+            return v * 0.00390625;
+        }
         case 32:
-            if (tag == 1) { std::int32_t v; std::memcpy(&v, p, 4); return v * 0.0000152587890625; }
-            { float f; std::memcpy(&f, p, 4); return f * 32767.5; }
-        case 64: { double d; std::memcpy(&d, p, 8); return d * 32767.5; }
+            if (tag == 1) {
+                std::int32_t v;
+                std::memcpy(&v, p, 4);
+                return v * 0.0000152587890625;
+            }
+            {
+                float f;
+                std::memcpy(&f, p, 4);
+                return f * 32767.5;
+            }
+        case 64: {
+            double d;
+            std::memcpy(&d, p, 8);
+            return d * 32767.5;
+        }
     }
     return 0;
 }
 
 std::vector<std::uint8_t> encodeOracle(double v, int tag, int bits) {
     std::vector<std::uint8_t> out(static_cast<std::size_t>(bits / 8));
-    if (tag == 1 && bits == 8) out[0] = static_cast<std::uint8_t>(std::clamp(static_cast<long long>(v * 0.00390625 + 127.5), 0LL, 255LL));
-    if (tag == 1 && bits == 16) { const auto x = static_cast<std::int16_t>(std::clamp(static_cast<long long>(v), -32768LL, 32767LL)); std::memcpy(out.data(), &x, 2); }
+    if (tag == 1 && bits == 8)
+        out[0] = static_cast<std::uint8_t>(std::clamp(static_cast<long long>(v * 0.00390625 + 127.5), 0LL, 255LL));
+    if (tag == 1 && bits == 16) {
+        const auto x = static_cast<std::int16_t>(std::clamp(static_cast<long long>(v), -32768LL, 32767LL));
+        std::memcpy(out.data(), &x, 2);
+    }
     if (tag == 1 && bits == 24) {
         const long long x = std::clamp(static_cast<long long>(v * 256), -8388608LL, 8388607LL);
         for (int i = 0; i < 3; ++i) out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((x >> (8 * i)) & 0xFF);
     }
-    if (tag == 1 && bits == 32) { const auto x = static_cast<std::int32_t>(std::clamp(v * 65536, -2147483648.0, 2147483647.0)); std::memcpy(out.data(), &x, 4); }
-    if (tag == 3 && bits == 32) { const auto f = static_cast<float>(v / 32767.5); std::memcpy(out.data(), &f, 4); }
-    if (tag == 3 && bits == 64) { const double d = v / 32767.5; std::memcpy(out.data(), &d, 8); }
+    if (tag == 1 && bits == 32) {
+        const auto x = static_cast<std::int32_t>(std::clamp(v * 65536, -2147483648.0, 2147483647.0));
+        std::memcpy(out.data(), &x, 4);
+    }
+    if (tag == 3 && bits == 32) {
+        const auto f = static_cast<float>(v / 32767.5);
+        std::memcpy(out.data(), &f, 4);
+    }
+    if (tag == 3 && bits == 64) {
+        const double d = v / 32767.5;
+        std::memcpy(out.data(), &d, 8);
+    }
     return out;
 }
 
 TEST(AppendSampleCodec, MatchesTheFormulas) {
-    const double values[] = {0.0, 1.0, -1.0, 0.4, -0.4, 127.9, -128.2, 1000.5, -1000.5, 16384.0, 32767.0,
-                             -32768.0, 32767.9, 40000.0, -40000.0, 1e9, -1e9, 0.00390625, -0.00390625};
-    struct Format { int tag, bits; };
+    const double values[] = {0.0,      1.0,     -1.0,    0.4,        -0.4,       127.9,   -128.2,
+                             1000.5,   -1000.5, 16384.0, 32767.0,    -32768.0,   32767.9, 40000.0,
+                             -40000.0, 1e9,     -1e9,    0.00390625, -0.00390625};
+    struct Format {
+        int tag, bits;
+    };
     for (const Format f : {Format{1, 8}, Format{1, 16}, Format{1, 24}, Format{1, 32}, Format{3, 32}, Format{3, 64}}) {
         for (const double v : values) {
             std::vector<std::uint8_t> got(static_cast<std::size_t>(f.bits / 8));

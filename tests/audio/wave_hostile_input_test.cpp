@@ -38,8 +38,9 @@ TEST(WaveHostileInput, TruncationAtEveryByte) {
     TempDir dir;
     for (std::size_t cut = 0; cut <= full.size(); ++cut) {
         SCOPED_TRACE(cut);
-        const auto path = putFile(dir, "cut" + std::to_string(cut) + ".wav",
-                                  std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+        const auto path =
+            putFile(dir, "cut" + std::to_string(cut) + ".wav",
+                    std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         testing::internal::CaptureStderr();
         const auto bytes = readWaveBytes(path, 8);
         WaveInfo info;
@@ -66,7 +67,8 @@ TEST(WaveHostileInput, TruncationAtEveryByte) {
         ASSERT_TRUE(bytes);
         EXPECT_EQ(bytes->dataBytes, present);
         ASSERT_EQ(bytes->bytes.size(), present + 8 * 4);
-        EXPECT_TRUE(std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(present), bytes->bytes.begin()));
+        EXPECT_TRUE(
+            std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(present), bytes->bytes.begin()));
         EXPECT_TRUE(std::all_of(bytes->bytes.begin() + static_cast<std::ptrdiff_t>(present), bytes->bytes.end(),
                                 [](std::uint8_t b) { return b == 0; }));
         ASSERT_TRUE(samples);

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <string>
 
-#include "base/little_endian.h"
 #include "audio/wave_conversion_oracle.h"
 #include "audio/wave_reader.h"
 #include "audio/wave_test_support.h"
 #include "audio/wave_writer.h"
+#include "base/little_endian.h"
 
 namespace kestrand {
 namespace {
@@ -20,8 +20,8 @@ using test::TempDir;
 
 bool soxAvailable() { return test::runCommand("command -v sox >/dev/null 2>&1 && echo yes").output == "yes\n"; }
 
-#define REQUIRE_SOX()                                                                   \
-    do {                                                                                \
+#define REQUIRE_SOX()                                                                      \
+    do {                                                                                   \
         if (!soxAvailable()) GTEST_SKIP() << "sox is not installed (apt-get install sox)"; \
     } while (0)
 
@@ -45,9 +45,8 @@ struct Encoding {
     const char* name;
     int tag;  // the tag our conversions treat it with
 };
-constexpr Encoding kEncodings[] = {{8, "unsigned-integer", 1},  {16, "signed-integer", 1},
-                                   {24, "signed-integer", 1},   {32, "signed-integer", 1},
-                                   {32, "floating-point", 3},   {64, "floating-point", 3}};
+constexpr Encoding kEncodings[] = {{8, "unsigned-integer", 1}, {16, "signed-integer", 1}, {24, "signed-integer", 1},
+                                   {32, "signed-integer", 1},  {32, "floating-point", 3}, {64, "floating-point", 3}};
 
 // Our sixteen-bit-scale value for a sample that sox reads as `s` (full scale 1).
 double fromSoxScale(double s, const Encoding& e) {
@@ -119,15 +118,14 @@ TEST(WaveSox, SoxReadsOurFilesInEveryDepth) {
                 const auto wav = dir / "ours.wav";
                 std::vector<double> written = values;
                 if (written.size() % 2 != 0 && channels == 2) written.push_back(1.0);  // whole frames
-                const long long size =
-                    writeWaveSamples(test::widePath(wav), written, e.bits, channels, rate, e.tag);
+                const long long size = writeWaveSamples(test::widePath(wav), written, e.bits, channels, rate, e.tag);
                 ASSERT_EQ(size, static_cast<long long>(44 + written.size() * e.bits / 8));
                 const std::string q = quoted(wav) + " 2>/dev/null";
                 const auto info = test::runCommand("sox --i -r " + q + "; sox --i -c " + q + "; sox --i -b " + q +
                                                    "; sox --i -e " + q);
                 EXPECT_EQ(info.output, std::to_string(rate) + "\n" + std::to_string(channels) + "\n" +
                                            std::to_string(e.bits) + "\n" +
-                                           (e.tag == 3 ? "Floating Point PCM\n"
+                                           (e.tag == 3    ? "Floating Point PCM\n"
                                             : e.bits == 8 ? "Unsigned Integer PCM\n"
                                                           : "Signed Integer PCM\n"));
                 const auto decoded = soxDoubles(wav, dir / "ours.f64");

@@ -40,9 +40,10 @@ TEST(WaveStreamFormat, HeaderLimitsMatchTheFileReader) {
     EXPECT_EQ(good->dataBytes, 4u);
     EXPECT_EQ(good->bytes.size(), 4u + 4096u * 4);
     EXPECT_TRUE(readStream(withFormat(256, 2048), 1));
-    for (const auto& [channels, blockAlign] : {std::pair<int, int>{1, 65535}, {65535, 65535}, {0, 2}, {1, 0},
-                                               {257, 1028}, {1, 2049}, {3, 2}}) {
-        EXPECT_FALSE(readStream(withFormat(static_cast<std::uint16_t>(channels), static_cast<std::uint16_t>(blockAlign)), 4096))
+    for (const auto& [channels, blockAlign] :
+         {std::pair<int, int>{1, 65535}, {65535, 65535}, {0, 2}, {1, 0}, {257, 1028}, {1, 2049}, {3, 2}}) {
+        EXPECT_FALSE(
+            readStream(withFormat(static_cast<std::uint16_t>(channels), static_cast<std::uint16_t>(blockAlign)), 4096))
             << channels << " channels, block align " << blockAlign;
     }
 }

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <limits>
 
-#include "base/little_endian.h"
 #include "audio/wave_reader.h"
 #include "audio/wave_test_support.h"
 #include "audio/wave_writer.h"
+#include "base/little_endian.h"
 
 namespace kestrand {
 namespace {
@@ -26,8 +26,7 @@ struct Written {
     std::vector<std::uint8_t> file;
 };
 
-Written writeSamples(const std::vector<double>& samples, int bits, int formatTag, int channels = 1,
-                     int rate = 44100) {
+Written writeSamples(const std::vector<double>& samples, int bits, int formatTag, int channels = 1, int rate = 44100) {
     TempDir dir;
     Written w;
     w.result = writeWaveSamples(test::widePath(dir / "out.wav"), samples, bits, channels, rate, formatTag);
@@ -36,7 +35,8 @@ Written writeSamples(const std::vector<double>& samples, int bits, int formatTag
 }
 
 std::vector<std::uint8_t> dataOf(const Written& w) {
-    return w.file.size() < 44 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>(w.file.begin() + 44, w.file.end());
+    return w.file.size() < 44 ? std::vector<std::uint8_t>{}
+                              : std::vector<std::uint8_t>(w.file.begin() + 44, w.file.end());
 }
 
 TEST(WaveWriteSamples, HeaderIsTheCanonical44Bytes) {

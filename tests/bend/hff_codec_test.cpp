@@ -81,7 +81,15 @@ TEST(HffCodec, DocumentedExample) {
 TEST(HffCodec, PayloadEndingInsideACodeKeepsEarlierValues) {
     // N = 2, symbol 0 with length 2 (code 00), symbol 1 with length 2 (code 01);
     // payload 01 00 0 -- the last code is cut short.
-    const std::string bits = "10010" "1000" "011" "1010" "1" "01" "00" "0";
+    const std::string bits =
+        "10010"
+        "1000"
+        "011"
+        "1010"
+        "1"
+        "01"
+        "00"
+        "0";
     testing::internal::CaptureStderr();
     const auto curve = decodeHff(packBitsWithEndMark(bits), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Huffman-Code ist kaputt!]");
@@ -94,11 +102,25 @@ TEST(HffCodec, MalformedTextsGiveNoCurve) {
     EXPECT_FALSE(decodeHff(L"A", 0).has_value());
     EXPECT_FALSE(decodeHff(std::wstring(100, L'A'), 0).has_value());  // the count's prefix never ends
     // One entry of length 0 and payload bits left: decoding stops instead of looping.
-    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001" "1000" "1" "0101"), 0).has_value());
+    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001"
+                                               "1000"
+                                               "1"
+                                               "0101"),
+                           0)
+                     .has_value());
     // A code of 32 bits.
-    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001" "1000" "00000100001" "0"), 0).has_value());
+    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001"
+                                               "1000"
+                                               "00000100001"
+                                               "0"),
+                           0)
+                     .has_value());
     // Texts of the plain form for a constant curve carry no values.
-    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001" "1010" "1"), 0).has_value());
+    EXPECT_FALSE(decodeHff(packBitsWithEndMark("10001"
+                                               "1010"
+                                               "1"),
+                           0)
+                     .has_value());
     testing::internal::GetCapturedStderr();
 }
 

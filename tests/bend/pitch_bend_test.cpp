@@ -71,7 +71,7 @@ TEST(PitchBendDecode, Runs) {
     EXPECT_EQ(decoded(L"AB#-4#AC"), Values({1, 2}));
     EXPECT_EQ(decoded(L"AB#x#"), Values({1}));
     EXPECT_EQ(decoded(L"AB# 2XAC"), Values({1, 1, 1, 2}));  // blanks before the number, closing mark unchecked
-    EXPECT_EQ(decoded(L"AB#2"), Values({1, 1, 1}));          // missing closing mark at the end
+    EXPECT_EQ(decoded(L"AB#2"), Values({1, 1, 1}));         // missing closing mark at the end
 }
 
 TEST(PitchBendDecode, NothingDecodedGivesNoCurve) {

@@ -65,8 +65,8 @@ TEST(CodecDifferences, IntegratorStopsAtTheCurveLimit) {
 TEST(CodecLayers, CopyReferences) {
     EXPECT_EQ(expandCopies(L"AB[AA"), L"ABBBBB");
     EXPECT_EQ(expandCopies(L"ABCD[DA"), L"ABCDABCD");
-    EXPECT_EQ(expandCopies(L"AB[A"), L"AB");     // missing digit ends the text
-    EXPECT_EQ(expandCopies(L"AB[A.x"), L"AB");   // non-alphabet digit too
+    EXPECT_EQ(expandCopies(L"AB[A"), L"AB");    // missing digit ends the text
+    EXPECT_EQ(expandCopies(L"AB[A.x"), L"AB");  // non-alphabet digit too
     EXPECT_EQ(expandCopies(L"AB[BAxy"), L"ABABABxy");
     EXPECT_EQ(expandCopies(L"AB[CAxy"), L"AB");  // distance 3 would reach before the start
     EXPECT_EQ(expandCopies(L"A[BA"), L"A");
@@ -90,8 +90,7 @@ TEST(CodecLayers, PackCopiesChoosesLongestThenNearestAndCaps) {
     while (stretch.size() < 100) {
         stretch += kPitchAlphabet[static_cast<std::size_t>(digit(random))];
         // Keep every 4-character window unique so that no shorter match exists.
-        if (stretch.size() >= 4 &&
-            stretch.find(stretch.substr(stretch.size() - 4)) != stretch.size() - 4) {
+        if (stretch.size() >= 4 && stretch.find(stretch.substr(stretch.size() - 4)) != stretch.size() - 4) {
             stretch.pop_back();
         }
     }
@@ -136,9 +135,9 @@ TEST(EncCodec, DecodesTheDocumentedExamples) {
     EXPECT_EQ(values(decodeEnc(L"BBA", 2)), Values({1, 2, 3}));
     EXPECT_EQ(values(decodeEnc(L"B$AB", 0)), Values({1, 0, 0, 0, 1}));
     EXPECT_EQ(values(decodeEnc(L"#AA", 0)), Values(67, 0));
-    EXPECT_EQ(values(decodeEnc(L"B.'B", 0)), Values({1, 1}));     // others are ignored
-    EXPECT_EQ(values(decodeEnc(L"B@.B", 0)), Values({1, 1}));     // "@" and a stranger are skipped together
-    EXPECT_EQ(values(decodeEnc(L"B@B.B", 0)), Values({1}));       // a bad second digit ends the text
+    EXPECT_EQ(values(decodeEnc(L"B.'B", 0)), Values({1, 1}));  // others are ignored
+    EXPECT_EQ(values(decodeEnc(L"B@.B", 0)), Values({1, 1}));  // "@" and a stranger are skipped together
+    EXPECT_EQ(values(decodeEnc(L"B@B.B", 0)), Values({1}));    // a bad second digit ends the text
     EXPECT_EQ(values(decodeEnc(L"B!", 0)), Values({1}));
     EXPECT_EQ(values(decodeEnc(L"B!/", 0)), Values({1, -33}));
     EXPECT_EQ(values(decodeEnc(L"@/f@Ag@Ah", 0)), Values({2111, -2112, -2048}));
@@ -205,11 +204,13 @@ Values randomCurve(std::mt19937& random, int kind, std::size_t length) {
     int value = 0;
     for (std::size_t i = 0; i < length; ++i) {
         switch (kind) {
-            case 0: value += step(random); break;                                     // random walk
+            case 0: value += step(random); break;                                                  // random walk
             case 1: value = static_cast<int>(80 * std::sin(0.2 * static_cast<double>(i))); break;  // vibrato
-            case 2: if (coin(random) == 0 && i % 3000 == 0) value += any(random) / 4; break;  // long flat runs
-            case 3: value = any(random); break;                                       // noise
-            default: value = 1234; break;                                             // one value
+            case 2:
+                if (coin(random) == 0 && i % 3000 == 0) value += any(random) / 4;
+                break;                           // long flat runs
+            case 3: value = any(random); break;  // noise
+            default: value = 1234; break;        // one value
         }
         value = std::clamp(value, -2048, 2047);
         y.push_back(static_cast<std::int16_t>(value));
@@ -226,7 +227,8 @@ TEST(PitchCodecRoundTrip, EveryModeAndOrderReturnsTheCurve) {
                 const int kind = trial % 5;
                 // Orders above 1 on noise give differences beyond what a code holds.
                 if (kind == 3 && order >= 1 && mode != CodecMode::Hff) continue;
-                const std::size_t length = trial < 5 ? kMaxPitchCurveValues : static_cast<std::size_t>(shortLength(random));
+                const std::size_t length =
+                    trial < 5 ? kMaxPitchCurveValues : static_cast<std::size_t>(shortLength(random));
                 const PitchCurve curve{randomCurve(random, kind, length)};
                 const auto text = encodePitchCodec(curve, order, mode);
                 ASSERT_TRUE(text.has_value());
@@ -275,7 +277,7 @@ TEST(PitchCodecHostile, MalformedTextsGiveWhatWasDecoded) {
     EXPECT_FALSE(decodePitchCodec(L"", 0, CodecMode::Enc).has_value());
     EXPECT_FALSE(decodePitchCodec(L"", 0, CodecMode::Hff).has_value());
     EXPECT_EQ(values(decodePitchCodec(L"BC[", 0, CodecMode::Enc)), Values({1, 2}));
-    EXPECT_EQ(values(decodePitchCodec(L"BC]AA", 0, CodecMode::Enc)), Values({1, 2}));   // reaches before the start
+    EXPECT_EQ(values(decodePitchCodec(L"BC]AA", 0, CodecMode::Enc)), Values({1, 2}));  // reaches before the start
     EXPECT_EQ(values(decodePitchCodec(L"BC#A", 0, CodecMode::Enc)), Values({1, 2}));
     EXPECT_EQ(values(decodePitchCodec(L"BC$", 0, CodecMode::Cmp)), Values({0, 1, 0, 2}));
     EXPECT_EQ(values(decodePitchCodec(std::wstring(L"BC\0BC", 5), 0, CodecMode::Enc)), Values({1, 2}));

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "cli/command_line.h"
 #include "base/number_text.h"
+#include "cli/command_line.h"
 #include "platform/files.h"
 #include "support/test_files.h"
 
@@ -171,9 +171,9 @@ TEST(TempoAndCurves, IntensityCurveFromArgumentFifteen) {
 TEST(DecimalPitchForm, ReadsEveryStepWithPointOrComma) {
     for (const bool comma : {false, true}) {
         std::vector<std::wstring> args = note(L"A4");
-        const std::vector<std::wstring> steps = comma
-            ? std::vector<std::wstring>{L"-200,00Q120", L"-200,00", L"-150,00", L"-75,50", L"-0,49", L"0,00"}
-            : std::vector<std::wstring>{L"-200.00Q120", L"-200.00", L"-150.00", L"-75.50", L"-0.49", L"0.00"};
+        const std::vector<std::wstring> steps =
+            comma ? std::vector<std::wstring>{L"-200,00Q120", L"-200,00", L"-150,00", L"-75,50", L"-0,49", L"0,00"}
+                  : std::vector<std::wstring>{L"-200.00Q120", L"-200.00", L"-150.00", L"-75.50", L"-0.49", L"0.00"};
         args.insert(args.end(), steps.begin(), steps.end());
         const RenderJob job = parse(args);
         EXPECT_FLOAT_EQ(job.tempo, 120.0f);

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "cli/command_line.h"
-#include "cli/parameter_job.h"
 #include "bend/pitch_bend.h"
 #include "bend/pitch_codec.h"
+#include "cli/command_line.h"
+#include "cli/parameter_job.h"
 
 namespace kestrand {
 namespace {
@@ -31,22 +31,38 @@ struct NumberKey {
 
 TEST(ParameterJob, NumberKeysAndTheirAliases) {
     const NumberKey keys[] = {
-        {L"voiceoffset", &RenderJob::voiceOffset}, {L"VOFF", &RenderJob::voiceOffset},
-        {L"voicefixed1", &RenderJob::voiceFixed1}, {L"Vfx1", &RenderJob::voiceFixed1},
-        {L"voicefixed2", &RenderJob::voiceFixed2}, {L"vfx2", &RenderJob::voiceFixed2},
-        {L"VoiceLength", &RenderJob::voiceLength}, {L"vlen", &RenderJob::voiceLength},
-        {L"LENGTH_REQUIRE", &RenderJob::lengthRequire}, {L"lo", &RenderJob::lengthRequire},
-        {L"Length", &RenderJob::length}, {L"l", &RenderJob::length},
-        {L"volume", &RenderJob::volume}, {L"v", &RenderJob::volume},
-        {L"velocity1", &RenderJob::velocity1}, {L"VEL1", &RenderJob::velocity1},
-        {L"velocity2", &RenderJob::velocity2}, {L"vel2", &RenderJob::velocity2},
-        {L"modulation", &RenderJob::modulation}, {L"Mod", &RenderJob::modulation},
-        {L"gender", &RenderJob::gender}, {L"GEN", &RenderJob::gender}, {L"G", &RenderJob::gender},
-        {L"breathy", &RenderJob::breathy}, {L"bre", &RenderJob::breathy},
+        {L"voiceoffset", &RenderJob::voiceOffset},
+        {L"VOFF", &RenderJob::voiceOffset},
+        {L"voicefixed1", &RenderJob::voiceFixed1},
+        {L"Vfx1", &RenderJob::voiceFixed1},
+        {L"voicefixed2", &RenderJob::voiceFixed2},
+        {L"vfx2", &RenderJob::voiceFixed2},
+        {L"VoiceLength", &RenderJob::voiceLength},
+        {L"vlen", &RenderJob::voiceLength},
+        {L"LENGTH_REQUIRE", &RenderJob::lengthRequire},
+        {L"lo", &RenderJob::lengthRequire},
+        {L"Length", &RenderJob::length},
+        {L"l", &RenderJob::length},
+        {L"volume", &RenderJob::volume},
+        {L"v", &RenderJob::volume},
+        {L"velocity1", &RenderJob::velocity1},
+        {L"VEL1", &RenderJob::velocity1},
+        {L"velocity2", &RenderJob::velocity2},
+        {L"vel2", &RenderJob::velocity2},
+        {L"modulation", &RenderJob::modulation},
+        {L"Mod", &RenderJob::modulation},
+        {L"gender", &RenderJob::gender},
+        {L"GEN", &RenderJob::gender},
+        {L"G", &RenderJob::gender},
+        {L"breathy", &RenderJob::breathy},
+        {L"bre", &RenderJob::breathy},
         {L"Alpha", &RenderJob::alpha},
-        {L"tempo", &RenderJob::tempo}, {L"T", &RenderJob::tempo},
-        {L"fileoffset", &RenderJob::fileOffset}, {L"trim", &RenderJob::fileOffset},
-        {L"overlap", &RenderJob::overlap}, {L"OVR", &RenderJob::overlap},
+        {L"tempo", &RenderJob::tempo},
+        {L"T", &RenderJob::tempo},
+        {L"fileoffset", &RenderJob::fileOffset},
+        {L"trim", &RenderJob::fileOffset},
+        {L"overlap", &RenderJob::overlap},
+        {L"OVR", &RenderJob::overlap},
         {L"endpos", &RenderJob::endPos},
     };
     for (const NumberKey& k : keys) {
@@ -178,7 +194,7 @@ TEST(ParameterJob, IntensityForms) {
         {L"120*hff3," + curve, curve, 3, CodecMode::Hff},
         {L"*cmp2," + curve, curve, 2, CodecMode::Cmp},
         {L"*enc1," + curve, curve, 1, CodecMode::Enc},
-        {L"*xyz1," + curve, curve, 1, CodecMode::Enc},   // an unknown name selects enc
+        {L"*xyz1," + curve, curve, 1, CodecMode::Enc},           // an unknown name selects enc
         {L"*cmp12," + curve, L"," + curve, 12, CodecMode::Cmp},  // the text starts six after "*"
     };
     for (const auto& c : coded) {

@@ -71,8 +71,8 @@ TEST(ParameterArgs, PositionalValuesInOrder) {
     EXPECT_FLOAT_EQ(job.tone, 440);
     EXPECT_EQ(job.volume, 80);
 
-    job = parse({L"a", L"b", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"-9", L"10", L"11", L"12", L"13",
-                 L"x", L"999", L"998"});
+    job = parse({L"a", L"b", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"-9", L"10", L"11", L"12", L"13", L"x",
+                 L"999", L"998"});
     EXPECT_EQ(job.modulation, 4);
     EXPECT_EQ(job.gender, 5);
     EXPECT_EQ(job.breathy, 6);
@@ -85,8 +85,8 @@ TEST(ParameterArgs, PositionalValuesInOrder) {
     EXPECT_EQ(job.velocity2, 13);
     EXPECT_EQ(job.reverse, 1);
     // Positional values after the sixteenth are ignored, options still count.
-    job = parse({L"a", L"b", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10", L"11", L"12", L"13",
-                 L"x", L"999", L"-v=5"});
+    job = parse({L"a", L"b", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10", L"11", L"12", L"13", L"x",
+                 L"999", L"-v=5"});
     EXPECT_EQ(job.volume, 5);
     EXPECT_EQ(job.voiceFile, L"a");
 }
@@ -94,8 +94,8 @@ TEST(ParameterArgs, PositionalValuesInOrder) {
 TEST(ParameterArgs, ParameterFiles) {
     test::TempDir dir;
     const auto file = dir / "job.txt";
-    test::writeFileBytes(file, {'f', 'o', '=', '"', 'o', ' ', 'x', '.', 'w', 'a', 'v', '"', '\n',
-                                't', '=', 'A', '4', '\n'});
+    test::writeFileBytes(file,
+                         {'f', 'o', '=', '"', 'o', ' ', 'x', '.', 'w', 'a', 'v', '"', '\n', 't', '=', 'A', '4', '\n'});
     RenderJob job = parse({L"-v=50", L"-af", test::widePath(file), L"-t=B4", L"in.wav"});
     EXPECT_EQ(job.outFile, L"o x.wav");
     EXPECT_NEAR(job.tone, 493.88f, 0.01f);  // the later option wins

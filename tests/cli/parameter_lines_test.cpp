@@ -28,11 +28,11 @@ TEST(ParameterLines, KeysValuesQuotesAndLineEnds) {
         "cachefile=\"half quoted\n"
         "targetfile=\"\n"
         "a line without the sign\n"
-        " volume=10\n"          // keys are not trimmed
-        "length=1=2\n"          // the key ends at the first "="
+        " volume=10\n"  // keys are not trimmed
+        "length=1=2\n"  // the key ends at the first "="
         "tone=A4\r\r\n"
         "breathy=10\n"
-        "breathy=70");          // a later line overrides; no final line feed
+        "breathy=70");  // a later line overrides; no final line feed
     EXPECT_EQ(job.voiceFile, L"voice/a.wav");
     EXPECT_EQ(job.outFile, L"C:/my notes/out.wav");
     EXPECT_EQ(job.cacheFile, L"\"half quoted");

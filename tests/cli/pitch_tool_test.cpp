@@ -132,8 +132,12 @@ TEST(PitchTool, RefusesBadNumbersWithExitOne) {
     const struct {
         std::string input;
         std::string named;
-    } cases[] = {{"12 abc 4", "\"abc\""},         {"1,5", "\"1,5\""},       {"3e", "\"3e\""},
-                 {"40000", "40000"},             {"-32768.6", "-32768.6"}, {"1e400", "1e400"},
+    } cases[] = {{"12 abc 4", "\"abc\""},
+                 {"1,5", "\"1,5\""},
+                 {"3e", "\"3e\""},
+                 {"40000", "40000"},
+                 {"-32768.6", "-32768.6"},
+                 {"1e400", "1e400"},
                  {std::string(100, '9'), "..."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);

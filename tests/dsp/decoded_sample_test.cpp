@@ -34,9 +34,20 @@ Stored makeStored(int bits, std::uint16_t tag, int channels, int frames) {
         std::uint8_t b[8];
         switch (bits) {
             case 8: b[0] = static_cast<std::uint8_t>(std::lround(127.5 + 127 * v)); break;
-            case 16: { const auto x = static_cast<std::int16_t>(std::lround(32767 * v)); std::memcpy(b, &x, 2); break; }
-            case 24: { const auto x = static_cast<std::int32_t>(std::lround(8388607 * v)); std::memcpy(b, &x, 3); break; }
-            default: { const float x = static_cast<float>(v); std::memcpy(b, &x, 4); }
+            case 16: {
+                const auto x = static_cast<std::int16_t>(std::lround(32767 * v));
+                std::memcpy(b, &x, 2);
+                break;
+            }
+            case 24: {
+                const auto x = static_cast<std::int32_t>(std::lround(8388607 * v));
+                std::memcpy(b, &x, 3);
+                break;
+            }
+            default: {
+                const float x = static_cast<float>(v);
+                std::memcpy(b, &x, 4);
+            }
         }
         s.bytes.insert(s.bytes.end(), b, b + bits / 8);
     }
@@ -85,7 +96,8 @@ TEST(DecodedSample, RunsAgreeWithSingleReads) {
             readRun(decoded, start, step, width, run);
             for (std::size_t i = 0; i < run.size(); ++i) {
                 const double a = start + static_cast<double>(i) * step;
-                ASSERT_NEAR(run[i], readLiteral(view, a, width.width), 1e-9 * 32768) << start << " step " << step << " " << i;
+                ASSERT_NEAR(run[i], readLiteral(view, a, width.width), 1e-9 * 32768)
+                    << start << " step " << step << " " << i;
             }
         }
     }
@@ -95,7 +107,8 @@ TEST(DecodedSample, WholeFramesAreZeroBeforeTheStartAndStoredZeroBehind) {
     const Stored stored = makeStored(8, 1, 1, 100);
     const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     const DecodedSample decoded = decodeSample(view, 10, 90);
-    for (const std::int64_t first : {std::int64_t{-30}, std::int64_t{0}, std::int64_t{20}, std::int64_t{70}, std::int64_t{200}}) {
+    for (const std::int64_t first :
+         {std::int64_t{-30}, std::int64_t{0}, std::int64_t{20}, std::int64_t{70}, std::int64_t{200}}) {
         std::vector<double> out(64);
         readWholeFrames(decoded, first, out);
         for (std::size_t i = 0; i < out.size(); ++i) {

@@ -51,13 +51,29 @@ Stored makeStored(int bits, std::uint16_t tag, int channels, int frames) {
             std::uint8_t b[8];
             switch (bits) {
                 case 8: b[0] = static_cast<std::uint8_t>(std::lround(127.5 + 127 * v)); break;
-                case 16: { const auto x = static_cast<std::int16_t>(std::lround(32767 * v)); std::memcpy(b, &x, 2); break; }
-                case 24: { const auto x = static_cast<std::int32_t>(std::lround(8388607 * v)); std::memcpy(b, &x, 3); break; }
-                case 32:
-                    if (tag == 1) { const auto x = static_cast<std::int32_t>(std::lround(2147483647.0 * v)); std::memcpy(b, &x, 4); }
-                    else { const float x = static_cast<float>(v); std::memcpy(b, &x, 4); }
+                case 16: {
+                    const auto x = static_cast<std::int16_t>(std::lround(32767 * v));
+                    std::memcpy(b, &x, 2);
                     break;
-                default: { const double x = v; std::memcpy(b, &x, 8); }
+                }
+                case 24: {
+                    const auto x = static_cast<std::int32_t>(std::lround(8388607 * v));
+                    std::memcpy(b, &x, 3);
+                    break;
+                }
+                case 32:
+                    if (tag == 1) {
+                        const auto x = static_cast<std::int32_t>(std::lround(2147483647.0 * v));
+                        std::memcpy(b, &x, 4);
+                    } else {
+                        const float x = static_cast<float>(v);
+                        std::memcpy(b, &x, 4);
+                    }
+                    break;
+                default: {
+                    const double x = v;
+                    std::memcpy(b, &x, 8);
+                }
             }
             s.bytes.insert(s.bytes.end(), b, b + bits / 8);
         }
@@ -67,7 +83,10 @@ Stored makeStored(int bits, std::uint16_t tag, int channels, int frames) {
 }
 
 TEST(FastSinc, AgreesWithTheTapByTapReaders) {
-    struct Case { int bits; std::uint16_t tag; };
+    struct Case {
+        int bits;
+        std::uint16_t tag;
+    };
     for (const Case type : {Case{8, 1}, Case{16, 1}, Case{24, 1}, Case{32, 1}, Case{32, 3}, Case{64, 3}}) {
         for (const int channels : {1, 2}) {
             const Stored stored = makeStored(type.bits, type.tag, channels, 300);
@@ -111,7 +130,7 @@ TEST(SampleView, DecodesEveryDepthToSixteenBitScale) {
     EXPECT_EQ(decodeFrame(view, 0), 128.0);
     EXPECT_EQ(decodeFrame(view, 1), -128.0);
     EXPECT_EQ(decodeFrame(view, -1), -32640.0);  // outside: a stored zero
-    EXPECT_EQ(wholeFrame(view, -1), 0.0);         // before the start: 0
+    EXPECT_EQ(wholeFrame(view, -1), 0.0);        // before the start: 0
     const std::vector<std::uint8_t> s24{0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F};
     info.bitsPerSample = 24;
     view = makeSampleView(s24, sampleTypeOf(info), info.channels);

@@ -35,7 +35,8 @@ TEST(FoldedSums, FoldAtBinZeroOnly) {
     EXPECT_DOUBLE_EQ(out[half], k2 * power[half - 2] + k1 * power[half - 1] + k0 * power[half]);
     // L = 0 (spacing below 1): every sum is its own bin's power.
     foldedSums(power, foldWidth(0.7, half), 1 / 0.7, out, scratch);
-    for (int j = 0; j <= half; ++j) EXPECT_DOUBLE_EQ(out[static_cast<std::size_t>(j)], power[static_cast<std::size_t>(j)]);
+    for (int j = 0; j <= half; ++j)
+        EXPECT_DOUBLE_EQ(out[static_cast<std::size_t>(j)], power[static_cast<std::size_t>(j)]);
 }
 
 TEST(FoldedSums, SameSumsAsTheLiteralLoop) {

@@ -252,7 +252,8 @@ TEST(FractionalReaders, NearbyPositionsJustBeforeTheStartKeepTheirOwnWeights) {
     }
     for (double width : {1.0, 2.5})
         for (double p : positions)
-            ASSERT_EQ(readFractionalS16(p, bytes, width, 1), literalRead(p, values, width, s16.scale)) << p << " " << width;
+            ASSERT_EQ(readFractionalS16(p, bytes, width, 1), literalRead(p, values, width, s16.scale))
+                << p << " " << width;
 }
 
 TEST(FractionalReaders, ThreadsReadIndependently) {
@@ -302,8 +303,8 @@ TEST(FractionalReaders, ScaleOfEachType) {
     EXPECT_NEAR(readFractionalU8(2, bytesOf({0, 0, 127, 0, 0}), 1.0, 1), -128.0, 1e-9);
     // 24-bit: sign bit 23.
     EXPECT_NEAR(readFractionalS24(1, bytesOf({0, 0, 0, 0x00, 0x00, 0x80, 0, 0, 0, 0, 0, 0}), 1.0, 1), -32768.0, 1e-9);
-    EXPECT_NEAR(readFractionalS24(1, bytesOf({0, 0, 0, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0, 0, 0}), 1.0, 1),
-                8388607.0 / 256.0, 1e-9);
+    EXPECT_NEAR(readFractionalS24(1, bytesOf({0, 0, 0, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0, 0, 0}), 1.0, 1), 8388607.0 / 256.0,
+                1e-9);
     // Float 1.0 is full scale.
     std::vector<std::uint8_t> f32(16, 0);
     const float one = 1.0f;
@@ -348,7 +349,8 @@ TEST(FractionalReaders, ReadsNearTheEndStayInsideTheSpan) {
             auto block = std::make_unique<std::uint8_t[]>(size);
             for (std::size_t k = 0; k < size; ++k) block[k] = static_cast<std::uint8_t>(0x11 * (k % 7));
             const std::span<const std::uint8_t> bytes(block.get(), size);
-            const std::vector<double> values = decodeChannel(rc, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), 1);
+            const std::vector<double> values =
+                decodeChannel(rc, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), 1);
             for (double a = -3.0; a <= 9.0; a += 0.125)
                 for (double width : {1.0, 47.0})
                     ASSERT_EQ(rc.read(a, bytes, width, 1), literalRead(a, values, width, rc.scale))

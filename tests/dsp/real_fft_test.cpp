@@ -97,8 +97,7 @@ TEST(RealFft, ImpulseEdgeCases) {
         data[1] = 1.0;
         realFft(data, tables);
         for (int k = 0; k <= n / 2; ++k) EXPECT_NEAR(data[k], std::cos(2 * std::numbers::pi * k / n), 1e-14) << k;
-        for (int k = 1; k < n / 2; ++k)
-            EXPECT_NEAR(data[n - k], std::sin(2 * std::numbers::pi * k / n), 1e-14) << k;
+        for (int k = 1; k < n / 2; ++k) EXPECT_NEAR(data[n - k], std::sin(2 * std::numbers::pi * k / n), 1e-14) << k;
     }
 }
 

@@ -42,7 +42,8 @@ void compareEveryFrame(const LoadedSample& sample, int N, int Step, int stride, 
 
 TEST(FramePitchOracle, VoiceSamplesFrameByFrame) {
     for (const char* name : {"a.wav", "ka.wav"}) compareEveryFrame(loadVoice(name), 1024, 256, 1, name);
-    for (const char* name : {"i.wav", "la.wav", "ma.wav", "su.wav"}) compareEveryFrame(loadVoice(name), 1024, 256, 5, name);
+    for (const char* name : {"i.wav", "la.wav", "ma.wav", "su.wav"})
+        compareEveryFrame(loadVoice(name), 1024, 256, 5, name);
 }
 
 TEST(FramePitchOracle, NarrowRangesOfTheSecondPass) {
@@ -106,9 +107,9 @@ TEST(FramePitchOracle, DifferenceFunctionEqualsTheLiteralSumForEveryRangeShape) 
     std::vector<double> x(static_cast<std::size_t>(setup->span) + 8);
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.37 * i) * 1000.0 + std::cos(0.011 * i * i);
     // Odd and even starts and ends, single lags and ranges shorter than one block of eight.
-    for (const auto& [lo, hi] : {std::pair{49, 768}, std::pair{50, 767}, std::pair{0, 3}, std::pair{7, 7},
-                                 std::pair{100, 108}, std::pair{761, 768},
-                                 std::pair{48, 64}, std::pair{49, 65}, std::pair{50, 81}, std::pair{51, 66}}) {
+    for (const auto& [lo, hi] :
+         {std::pair{49, 768}, std::pair{50, 767}, std::pair{0, 3}, std::pair{7, 7}, std::pair{100, 108},
+          std::pair{761, 768}, std::pair{48, 64}, std::pair{49, 65}, std::pair{50, 81}, std::pair{51, 66}}) {
         std::vector<double> reversed(static_cast<std::size_t>(setup->span));
         for (int i = 0; i < setup->span; ++i) reversed[i] = x[setup->span - 1 - i];
         DifferenceInput input;

@@ -72,8 +72,10 @@ TEST(FrequencyListFile, SaveAndLoadGiveBackEveryFieldExactly) {
     ASSERT_EQ(loaded->frequencies.size(), 5u);
     ASSERT_EQ(loaded->amplitudes.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(loaded->frequencies[i]), std::bit_cast<std::uint64_t>(list.frequencies[i]));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(loaded->amplitudes[i]), std::bit_cast<std::uint64_t>(list.amplitudes[i]));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(loaded->frequencies[i]),
+                  std::bit_cast<std::uint64_t>(list.frequencies[i]));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(loaded->amplitudes[i]),
+                  std::bit_cast<std::uint64_t>(list.amplitudes[i]));
     }
 }
 
@@ -159,7 +161,8 @@ TEST(FrequencyListFile, HostileFilesAreRefused) {
     }
     // A file cut short anywhere is damaged.
     for (std::size_t size = 0; size < good.size(); ++size)
-        EXPECT_FALSE(load(std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size)))) << size;
+        EXPECT_FALSE(load(std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size))))
+            << size;
     EXPECT_FALSE(loadFrequencyList(test::widePath(dir / "missing.frq")));
     EXPECT_FALSE(loadFrequencyList(test::widePath(dir.path())));  // a folder
 }

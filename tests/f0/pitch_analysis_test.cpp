@@ -63,7 +63,8 @@ TEST(PitchAnalysis, ReportLinesOfA44kSample) {
               "Frequenz auf    57.421875Hz 768\n"
               "Frequenz bis zu 900.000000Hz 49\n"
               "Threads 3\n"
-              "freq_avg=" + std::to_string(run.list->freqAvg) + "\t\t\t\t\n");
+              "freq_avg=" +
+                  std::to_string(run.list->freqAvg) + "\t\t\t\t\n");
     // No progress lines when standard error is not a terminal.
     EXPECT_EQ(run.report.find("pass "), std::string::npos);
 }
@@ -77,7 +78,8 @@ TEST(PitchAnalysis, PureTonesGiveTheirFrequency) {
         EXPECT_EQ(list.sampleRate, 44100);
         EXPECT_EQ(list.listSize, 22050 / 256 + 1);
         EXPECT_NEAR(list.freqAvg, f, 0.002 * f);
-        for (int k = 4; k < list.listSize - 6; ++k) EXPECT_NEAR(list.frequencies[k], f, 0.002 * f) << f << " frame " << k;
+        for (int k = 4; k < list.listSize - 6; ++k)
+            EXPECT_NEAR(list.frequencies[k], f, 0.002 * f) << f << " frame " << k;
         // Amplitude of a full frame of a sine of level A: A/8 x sqrt(sum of squared window / 2).
         EXPECT_NEAR(list.amplitudes[40], 8000.0 / 8.0 * std::sqrt(1536 * 0.375 / 2), 40.0);
         EXPECT_EQ(list.frequencies[list.listSize], list.frequencies[list.listSize - 1]);
@@ -104,7 +106,8 @@ TEST(PitchAnalysis, OtherDepthsAndRates) {
     // 32-bit integers (tag 1) are read as integers, 32-bit tag 3 as floats.
     for (const Case c : {Case{8, 1, 44100}, Case{24, 1, 44100}, Case{32, 1, 44100}, Case{32, 3, 44100},
                          Case{64, 3, 44100}, Case{16, 1, 96000}, Case{16, 1, 22050}, Case{16, 1, 8000}}) {
-        const AnalysisRun run = analyse(test::toneSample(250, c.rate, c.bits, static_cast<int>(c.rate / 2), 8000.0, c.tag));
+        const AnalysisRun run =
+            analyse(test::toneSample(250, c.rate, c.bits, static_cast<int>(c.rate / 2), 8000.0, c.tag));
         ASSERT_TRUE(run.list) << c.bits;
         EXPECT_NEAR(run.list->freqAvg, 250.0, 1.0) << c.bits << " bits " << c.rate;
         if (c.bits == 64) {

@@ -19,16 +19,11 @@ using Reader = double (*)(double, std::span<const std::uint8_t>, double, int);
 
 Reader readerFor(const WaveInfo& info) {
     switch (info.bitsPerSample) {
-        case 8:
-            return readFractionalU8;
-        case 16:
-            return readFractionalS16;
-        case 24:
-            return readFractionalS24;
-        case 32:
-            return effectiveFormatTag(info) == 1 ? readFractionalS32 : readFractionalF32;
-        default:
-            return readFractionalF64;
+        case 8: return readFractionalU8;
+        case 16: return readFractionalS16;
+        case 24: return readFractionalS24;
+        case 32: return effectiveFormatTag(info) == 1 ? readFractionalS32 : readFractionalF32;
+        default: return readFractionalF64;
     }
 }
 
@@ -64,7 +59,8 @@ struct Literal {
         for (int j = lowest; j <= highest; ++j) {
             const int s = e + q - (j >> 1);
             double sum = 0.0;
-            for (int i = 0; i < q + h; ++i) sum += (x[s + i] - x[s + i + j]) * (x[s + i] - x[s + i + j]) * spanWindow[2 * i];
+            for (int i = 0; i < q + h; ++i)
+                sum += (x[s + i] - x[s + i + j]) * (x[s + i] - x[s + i + j]) * spanWindow[2 * i];
             D[j] = sum;
             if (j >= lowest + 2 && D[j - 2] > D[j - 1] && D[j] > D[j - 1]) candidates.push_back(j - 1);
         }
@@ -92,8 +88,8 @@ struct Literal {
         auto E = [&](double tau) {
             double sum = 0.0;
             for (int m = 0; m < q + h; ++m) {
-                const double d = read(base - tau / 2 + m, data, 1.0, channels) -
-                                 read(base - tau / 2 + m + tau, data, 1.0, channels);
+                const double d =
+                    read(base - tau / 2 + m, data, 1.0, channels) - read(base - tau / 2 + m + tau, data, 1.0, channels);
                 sum += d * d * spanWindow[2 * m];
             }
             return sum;
@@ -134,8 +130,7 @@ struct Literal {
         for (std::size_t b = 0; b < bytes; ++b)
             raw[b] = offset + b < data.size() && offset + bytes <= data.size() ? data[offset + b] : 0;
         switch (sample.info.bitsPerSample) {
-            case 8:
-                return (raw[0] - 127.5) * 256;
+            case 8: return (raw[0] - 127.5) * 256;
             case 16: {
                 std::int16_t v;
                 std::memcpy(&v, raw, 2);
@@ -156,8 +151,7 @@ struct Literal {
                 std::memcpy(&f, raw, 4);
                 return f * 32768.0;
             }
-            default:
-                return 0.0;
+            default: return 0.0;
         }
     }
 
@@ -240,7 +234,8 @@ FrequencyList literalAnalysis(const LoadedSample& sample, int N, int Step) {
                 nextB = nextA;
                 nextA = r;
             }
-            if (freq[k] < 1 && prevA > 0 && prevB > 0 && ratio(prevA, prevB) > 0.9091) redo(k, rate / (2 * prevA - prevB));
+            if (freq[k] < 1 && prevA > 0 && prevB > 0 && ratio(prevA, prevB) > 0.9091)
+                redo(k, rate / (2 * prevA - prevB));
             if (freq[k] < 1) {
                 nextA = k == S - 1 ? 0 : freq[k + 1];
                 if (prevA > 0 && nextA > 0 && ratio(prevA, nextA) > 0.9091) redo(k, rate / ((nextA + prevA) * 0.5));
@@ -280,9 +275,7 @@ LoadedSample toneSample(double frequency, std::uint32_t rate, int bits, int fram
         const double v = level * std::sin(6.283185307179586 * frequency * n / rate);  // sixteen-bit scale
         std::uint8_t* out = sample.bytes.data() + static_cast<std::size_t>(n) * bytes;
         switch (bits) {
-            case 8:
-                out[0] = static_cast<std::uint8_t>(std::lround(v / 256.0 + 127.5));
-                break;
+            case 8: out[0] = static_cast<std::uint8_t>(std::lround(v / 256.0 + 127.5)); break;
             case 16: {
                 const auto s = static_cast<std::int16_t>(std::lround(v));
                 std::memcpy(out, &s, 2);
@@ -309,8 +302,7 @@ LoadedSample toneSample(double frequency, std::uint32_t rate, int bits, int fram
                 std::memcpy(out, &d, 8);
                 break;
             }
-            default:
-                break;
+            default: break;
         }
     }
     return sample;

@@ -85,8 +85,8 @@ TEST_F(InputRender, LossyInputsRender) {
     }
     const auto oggdec = test::findProgram("oggdec");
     if (oggdec && make("oggenc", {"-Q", "-o", (dir / "a.ogg").string(), (dir / "a.wav").string()})) {
-        const auto wrapper = test::writeScript(dir / "oggdec-stdout", "[ \"$1\" = --stdout ] || exit 2\nexec '" +
-                                                                           oggdec->string() + "' -Q -o - \"$2\"\n");
+        const auto wrapper = test::writeScript(
+            dir / "oggdec-stdout", "[ \"$1\" = --stdout ] || exit 2\nexec '" + oggdec->string() + "' -Q -o - \"$2\"\n");
         ScopedEnvironment variable("oggdecpath", wrapper.string());
         EXPECT_TRUE(renderNote((dir / "a.ogg").string(), dir / "from-ogg.wav"));
         ++rendered;

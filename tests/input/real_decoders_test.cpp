@@ -16,8 +16,8 @@ namespace {
 using test::ScopedEnvironment;
 using test::TempDir;
 
-#define REQUIRE_PROGRAM(variable, name)                                                 \
-    const auto variable = test::findProgram(name);                                      \
+#define REQUIRE_PROGRAM(variable, name)            \
+    const auto variable = test::findProgram(name); \
     if (!variable) GTEST_SKIP() << "the program " name " is not installed"
 
 LoadedSample voiceWave(std::int32_t tail) {
@@ -42,7 +42,8 @@ TEST(RealDecoders, FlacLoadsToExactlyTheWavItWasMadeFrom) {
     TempDir dir;
     // A name that a shell would take apart: it must reach flac whole.
     const auto input = dir / "a \"b\" $(x) `y`; c.flac";
-    ASSERT_TRUE(test::runProgram({flac->string(), "-s", "-f", "-o", input.string(), test::voiceSample("a.wav").string()}));
+    ASSERT_TRUE(
+        test::runProgram({flac->string(), "-s", "-f", "-o", input.string(), test::voiceSample("a.wav").string()}));
     ScopedEnvironment variable("flacpath", flac->string());
     const auto wave = voiceWave(4096);
     for (const auto& sample : {loadByExtension(widen(input.string()), 4096), loadInput(widen(input.string()), 4096),

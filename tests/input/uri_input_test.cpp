@@ -19,8 +19,8 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
 // A stand-in downloader: it gets the .uri file's path, notes that it ran, and
 // writes the recording kept beside it as <name>.src to standard output.
 std::filesystem::path downloader(const TempDir& dir) {
-    return test::writeScript(dir / "webget", "echo \"$#:$1\" >> '" + (dir / "downloads.txt").string() +
-                                                 "'\ncat \"${1%.uri}.src\"\n");
+    return test::writeScript(dir / "webget",
+                             "echo \"$#:$1\" >> '" + (dir / "downloads.txt").string() + "'\ncat \"${1%.uri}.src\"\n");
 }
 
 // A stand-in MP3 decoder honouring the table's command line: it writes the

@@ -124,9 +124,9 @@ TEST_F(BoundedMemory, AiffClaimingTwoToTheThirtyTwoFrames) {
     putBigU32(0xFFFFFFFFu);
     putText(aiff, "AIFFCOMM");
     putBigU32(18);
-    aiff.insert(aiff.end(), {0, 1});                          // channels
-    putBigU32(0xFFFFFFFFu);                                   // frames
-    aiff.insert(aiff.end(), {0, 16});                         // bits
+    aiff.insert(aiff.end(), {0, 1});                                      // channels
+    putBigU32(0xFFFFFFFFu);                                               // frames
+    aiff.insert(aiff.end(), {0, 16});                                     // bits
     aiff.insert(aiff.end(), {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});  // 44100 Hz
     putText(aiff, "SSND");
     putBigU32(0xFFFFFFF0u);

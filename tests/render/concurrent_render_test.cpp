@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "support/note_files.h"
 #include "f0/frequency_list.h"
 #include "render/list_generation.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {

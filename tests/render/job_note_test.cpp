@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <numbers>
 
+#include "f0/frequency_list.h"
 #include "render/output_settings.h"
 #include "render/render_stage.h"
-#include "f0/frequency_list.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -76,7 +76,8 @@ double fundamental(const std::vector<double>& x, std::size_t from, std::size_t t
     double best = 0;
     for (int lag = minLag; lag <= maxLag; ++lag) best = std::max(best, r[static_cast<std::size_t>(lag)]);
     for (int lag = minLag; lag <= maxLag; ++lag) {
-        const double a = r[static_cast<std::size_t>(lag - 1)], b = r[static_cast<std::size_t>(lag)], c = r[static_cast<std::size_t>(lag + 1)];
+        const double a = r[static_cast<std::size_t>(lag - 1)], b = r[static_cast<std::size_t>(lag)],
+                     c = r[static_cast<std::size_t>(lag + 1)];
         if (b >= 0.9 * best && b >= a && b >= c) {
             const double shift = 0.5 * (a - c) / (a - 2 * b + c);
             return rate / (lag + shift);
@@ -112,7 +113,8 @@ TEST(SynthesizeNote, PitchHoldsAtOtherOutputRates) {
         const auto note = synthesize(quietJob(voice, 330.0, 500), count, 0, format);
         ASSERT_TRUE(note.has_value());
         EXPECT_EQ(count, static_cast<std::int32_t>(std::trunc(rate * 0.5 + 0.5)));
-        const double f = fundamental(*note, static_cast<std::size_t>(count / 5), static_cast<std::size_t>(count * 4 / 5), rate);
+        const double f =
+            fundamental(*note, static_cast<std::size_t>(count / 5), static_cast<std::size_t>(count * 4 / 5), rate);
         EXPECT_LT(std::fabs(cents(f, 330.0)), 10.0) << rate << " measured " << f;
     }
 }
@@ -282,10 +284,16 @@ TEST(SynthesizeNote, PrintsTheRenderLinesUnlessQuiet) {
     ::testing::internal::CaptureStdout();
     ASSERT_TRUE(synthesize(job, count, 3, format).has_value());
     const std::string printed = ::testing::internal::GetCapturedStdout();
-    const char* lines[] = {"Input  Sample Rate=44100  Bit Depth=16 Channels=1\n", "Outlength=4410samples\n",
-                           "Modulation=0.000000\n", "Gender=1.000000\n", "Breathy=0.500000\n",
-                           "Breath Alpha=1.000000\n", "Reverse Mode 0\n", "Freq Avg=220.500000\n",
-                           "Target Freq=440.000000\n", "This process took "};
+    const char* lines[] = {"Input  Sample Rate=44100  Bit Depth=16 Channels=1\n",
+                           "Outlength=4410samples\n",
+                           "Modulation=0.000000\n",
+                           "Gender=1.000000\n",
+                           "Breathy=0.500000\n",
+                           "Breath Alpha=1.000000\n",
+                           "Reverse Mode 0\n",
+                           "Freq Avg=220.500000\n",
+                           "Target Freq=440.000000\n",
+                           "This process took "};
     std::size_t at = 0;
     for (const char* line : lines) {
         const std::size_t found = printed.find(line, at);

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "audio/wave_reader.h"
-#include "render/list_generation.h"
 #include "f0/pitch_analysis.h"
+#include "render/list_generation.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -114,20 +114,24 @@ TEST(FrequencyListGeneration, GenerateWritesTheListOfAWaveFile) {
     const auto path = dir / "Voice.WAV";
     std::filesystem::copy_file(test::voiceSample("la.wav"), path);
     bool result = false;
-    quietly([&] {
-        result = generateFrequencyList(test::widePath(path), 4096);
-        return std::optional<FrequencyList>();
-    }, nullptr);
+    quietly(
+        [&] {
+            result = generateFrequencyList(test::widePath(path), 4096);
+            return std::optional<FrequencyList>();
+        },
+        nullptr);
     EXPECT_TRUE(result);
     // The extension is matched without regard to case; the name rule is not.
     const auto listPath = dir / "Voice.WAV.frq";
     ASSERT_TRUE(std::filesystem::exists(listPath));
     const auto stored = loadFrequencyList(test::widePath(listPath));
     ASSERT_TRUE(stored);
-    const auto fresh = quietly([&] {
-        const LoadedSample sample = loadSample(path);
-        return analyseFrequencies(sample, 1024, 256);
-    }, nullptr);
+    const auto fresh = quietly(
+        [&] {
+            const LoadedSample sample = loadSample(path);
+            return analyseFrequencies(sample, 1024, 256);
+        },
+        nullptr);
     ASSERT_TRUE(fresh);
     EXPECT_EQ(stored->frequencies, fresh->frequencies);
     EXPECT_EQ(stored->amplitudes, fresh->amplitudes);
@@ -137,16 +141,20 @@ TEST(FrequencyListGeneration, GenerateWritesTheListOfAWaveFile) {
 TEST(FrequencyListGeneration, GenerateFailsWithoutASample) {
     test::TempDir dir;
     bool result = true;
-    quietly([&] {
-        result = generateFrequencyList(test::widePath(dir / "missing.wav"), 4096);
-        return std::optional<FrequencyList>();
-    }, nullptr);
+    quietly(
+        [&] {
+            result = generateFrequencyList(test::widePath(dir / "missing.wav"), 4096);
+            return std::optional<FrequencyList>();
+        },
+        nullptr);
     EXPECT_FALSE(result);
     test::writeFileBytes(dir / "noise.wav", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
-    quietly([&] {
-        result = generateFrequencyList(test::widePath(dir / "noise.wav"), 4096);
-        return std::optional<FrequencyList>();
-    }, nullptr);
+    quietly(
+        [&] {
+            result = generateFrequencyList(test::widePath(dir / "noise.wav"), 4096);
+            return std::optional<FrequencyList>();
+        },
+        nullptr);
     EXPECT_FALSE(result);
     EXPECT_FALSE(std::filesystem::exists(dir / "noise_wav.frq"));
 }

@@ -72,8 +72,11 @@ TEST(Int16Envelope, FollowsTheBreakpoints) {
             applyVolumeEnvelopeInt16(got, job, 44100);
             const auto expected = envelopeOracle(note, env, lead, 44100);
             const auto differ = std::mismatch(got.begin(), got.end(), expected.begin());
-            EXPECT_EQ(differ.first, got.end()) << "envelope of " << env.size() << " elements, lead-in " << lead
-                                                << ", first difference at " << (differ.first - got.begin()) << ": " << (differ.first != got.end() ? *differ.first : 0) << " vs " << (differ.first != got.end() ? *differ.second : 0) << " from " << (differ.first != got.end() ? note[static_cast<std::size_t>(differ.first - got.begin())] : 0);
+            EXPECT_EQ(differ.first, got.end())
+                << "envelope of " << env.size() << " elements, lead-in " << lead << ", first difference at "
+                << (differ.first - got.begin()) << ": " << (differ.first != got.end() ? *differ.first : 0) << " vs "
+                << (differ.first != got.end() ? *differ.second : 0) << " from "
+                << (differ.first != got.end() ? note[static_cast<std::size_t>(differ.first - got.begin())] : 0);
         }
     }
 }
@@ -153,8 +156,8 @@ TEST(KestrandJob, CachedNotesGrowTheTargetFile) {
     EXPECT_EQ(samplesOf(song), expected);
 
     // A missing cache file gives silence of the computed length.
-    const std::string third = run("-cachefile '" + (dir / "none.wav").string() + "' -ft '" + song.string() +
-                                  "' -l=10 -ovr=-1");
+    const std::string third =
+        run("-cachefile '" + (dir / "none.wav").string() + "' -ft '" + song.string() + "' -l=10 -ovr=-1");
     expected.insert(expected.end(), 44 + 441, 0);
     EXPECT_EQ(samplesOf(song), expected);
     EXPECT_NE(third.find("overlap=-44\n"), std::string::npos);
@@ -196,9 +199,9 @@ TEST(KestrandJob, RendersNotesIntoAGrowingFile) {
     KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto jobFile = dir / "job.txt";
-    const std::string text = "voicefile=" + test::voiceSample("a.wav").string() + "\noutfile=" +
-                             (dir / "note.wav").string() + "\ntargetfile=" + (dir / "song.wav").string() +
-                             "\ntone=C4\nlength=200\nfileoffset=10\nflags=P100\n";
+    const std::string text =
+        "voicefile=" + test::voiceSample("a.wav").string() + "\noutfile=" + (dir / "note.wav").string() +
+        "\ntargetfile=" + (dir / "song.wav").string() + "\ntone=C4\nlength=200\nfileoffset=10\nflags=P100\n";
     test::writeFileBytes(jobFile, std::vector<std::uint8_t>(text.begin(), text.end()));
     const std::string output = run("-af '" + jobFile.string() + "'");
     EXPECT_NE(output.find("Output : "), std::string::npos) << output;

@@ -29,7 +29,8 @@ inline std::string noteCommand(const std::string& input, const std::string& outp
 // The names of the entries of a folder.
 inline std::set<std::string> folderNames(const std::filesystem::path& folder) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
@@ -50,8 +51,7 @@ inline bool isWholeWave(const std::vector<std::uint8_t>& bytes) {
     while (at + 8 <= bytes.size()) {
         const std::uint32_t size = u32At(bytes, at + 4);
         if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0) format = true;
-        if (std::memcmp(bytes.data() + at, "data", 4) == 0)
-            return format && size > 0 && at + 8 + size == bytes.size();
+        if (std::memcmp(bytes.data() + at, "data", 4) == 0) return format && size > 0 && at + 8 + size == bytes.size();
         at += 8 + size + (size & 1u);
     }
     return false;

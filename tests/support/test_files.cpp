@@ -90,7 +90,9 @@ void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF));
 }
 
-void putText(std::vector<std::uint8_t>& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+void putText(std::vector<std::uint8_t>& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
                                         std::uint16_t bits, const std::vector<std::uint8_t>& data) {

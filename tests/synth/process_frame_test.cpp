@@ -48,7 +48,8 @@ void build(Fixture& f, std::uint32_t inputRate, double gender, double breathines
     }
     f.bytes.resize(f.bytes.size() + 4 * N * 2, 0);
     f.direct.resize(4000 + N);
-    for (std::size_t j = 0; j < 4000; ++j) f.direct[j] = 9000 * std::sin(2 * std::numbers::pi * static_cast<double>(j) / 130.0) + noise(random);
+    for (std::size_t j = 0; j < 4000; ++j)
+        f.direct[j] = 9000 * std::sin(2 * std::numbers::pi * static_cast<double>(j) / 130.0) + noise(random);
 
     SynthesisShared& sh = f.shared;
     sh.frameSize = N;
@@ -103,7 +104,8 @@ void setFrame(FrameSlot& slot, const Fixture& f, std::int32_t position, double i
 
 double power(const std::vector<double>& d, int n, int k) {
     if (k == 0 || k == n / 2) return d[static_cast<std::size_t>(k)] * d[static_cast<std::size_t>(k)];
-    return d[static_cast<std::size_t>(k)] * d[static_cast<std::size_t>(k)] + d[static_cast<std::size_t>(n - k)] * d[static_cast<std::size_t>(n - k)];
+    return d[static_cast<std::size_t>(k)] * d[static_cast<std::size_t>(k)] +
+           d[static_cast<std::size_t>(n - k)] * d[static_cast<std::size_t>(n - k)];
 }
 void scale(std::vector<double>& d, int n, int k, double g) {
     d[static_cast<std::size_t>(k)] *= g;
@@ -115,7 +117,8 @@ std::vector<double> literalFrame(const FrameSlot& slot) {
     const SynthesisShared& sh = *slot.shared;
     const int N = sh.frameSize, H = N / 2;
     const auto& win = sh.analysisWindow;
-    const double w = slot.request.rateRatio, v = slot.request.inputPosition, m = slot.request.period, g = sh.genderFactor, R = sh.outputRate;
+    const double w = slot.request.rateRatio, v = slot.request.inputPosition, m = slot.request.period,
+                 g = sh.genderFactor, R = sh.outputRate;
     double o = N / m;
     const double t = N * slot.request.targetFrequency / R;
     double B = t / o;
@@ -164,7 +167,8 @@ std::vector<double> literalFrame(const FrameSlot& slot) {
         for (int i = 0; i < N; ++i) Q[i] = win[i] * slot.request.noise[i];
         for (int i = 0; i < N; ++i) {
             const double y = (i - H) * w / g + v - m / 2;
-            S[i] = win[i] * (readLiteral(sh.sample, y, std::max(1.0, w)) - readLiteral(sh.sample, y + m, std::max(1.0, w)));
+            S[i] = win[i] *
+                   (readLiteral(sh.sample, y, std::max(1.0, w)) - readLiteral(sh.sample, y + m, std::max(1.0, w)));
         }
         if (sh.reverse) std::reverse(S.begin(), S.end());
         realFft(S, sh.fft);
@@ -221,12 +225,12 @@ TEST_P(ProcessFrame, AgreesWithTheLiteralSteps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProcessFrame,
-    ::testing::Values(FrameCase{44100, 1.0, 0.0, false, false, 2047},   // equal rates, whole samples, no breath
-                      FrameCase{44100, 1.0, 0.5, false, true, 2047},    // breath with one shared kernel
-                      FrameCase{44100, 1.0, 0.5, false, false, 255},    // first frame reaches before sample 0
-                      FrameCase{48000, 1.3, 0.8, true, false, 1791},    // sinc reads, gender, reverse
-                      FrameCase{22050, 0.7, 0.3, false, true, 3000},    // slower input, formants down
-                      FrameCase{44100, 2.0, 1.0, true, true, 4200}));   // frame past the note's end
+    ::testing::Values(FrameCase{44100, 1.0, 0.0, false, false, 2047},  // equal rates, whole samples, no breath
+                      FrameCase{44100, 1.0, 0.5, false, true, 2047},   // breath with one shared kernel
+                      FrameCase{44100, 1.0, 0.5, false, false, 255},   // first frame reaches before sample 0
+                      FrameCase{48000, 1.3, 0.8, true, false, 1791},   // sinc reads, gender, reverse
+                      FrameCase{22050, 0.7, 0.3, false, true, 3000},   // slower input, formants down
+                      FrameCase{44100, 2.0, 1.0, true, true, 4200}));  // frame past the note's end
 
 // Power of the finished frame in bins [from, to).
 double bandPower(std::vector<double> frame, const FftTables& fft, int from, int to) {

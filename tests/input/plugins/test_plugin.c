@@ -76,8 +76,8 @@ static void* makeImage(const char* argument) {
     put32(image + 4, 0xDEADBEEF);
     memcpy(image + 8, "WAVEfmt ", 8);
     put32(image + 16, 16);
-    image[20] = 1;  /* PCM */
-    image[22] = 1;  /* mono */
+    image[20] = 1; /* PCM */
+    image[22] = 1; /* mono */
     put32(image + 24, 22050);
     put32(image + 28, 44100);
     image[32] = 2;
