@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release archives into dist/:
-#   kestrand-windows-x64.zip, kestrand-windows-x86.zip  the three programs,
-#     README.md and voice/README.md (the bundled voice's licence text);
+#   kestrand-windows-x64.zip, kestrand-windows-x86.zip  the programs, README.md,
+#     LICENSE and voice/README.md (the bundled voice's licence text);
 #   kestrand-<version>-linux-<machine>.tar.gz            what `cmake --install` installs.
 # The Windows programs are cross-compiled with mingw-w64 (scripts/windows-check.sh
 # installs the compilers and tests them under Wine).
@@ -39,7 +39,7 @@ for target in x64 x86; do
   for program in "${programs[@]}"; do
     "${strip[$target]}" -o "$stage/$name/$program.exe" "${folder[$target]}/$program.exe"
   done
-  cp README.md "$stage/$name/README.md"
+  cp README.md LICENSE "$stage/$name/"
   cp voice/README.md "$stage/$name/voice/README.md"
   rm -f "dist/$name.zip"
   (cd "$stage" && python3 -m zipfile -c "$root/dist/$name.zip" "$name")

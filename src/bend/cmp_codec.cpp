@@ -10,11 +10,6 @@ namespace kestrand {
 
 namespace {
 
-int readDigit(CharSource& source) {
-    wchar_t c = 0;
-    return source.next(c) ? pitchDigitValue(c) : -1;
-}
-
 // A three-bit two's complement number.
 int signedThreeBits(int bits) { return bits >= 4 ? bits - 8 : bits; }
 
@@ -36,13 +31,12 @@ std::vector<std::int16_t> decodeCmpValues(CharSource& source, int order) {
         } else if (c == L'!') {
             const int f = readDigit(source);
             if (f < 0) break;
-            integrator.push(f < 32 ? f + 32 : f - 96);
+            integrator.push(bangCodeValue(f));
         } else if (c == L'@') {
             const int g = readDigit(source);
             const int h = g < 0 ? -1 : readDigit(source);
             if (h < 0) break;
-            const int w = g + 64 * h;
-            integrator.push(w < 2048 ? w + 64 : w - 4160);
+            integrator.push(atCodeValue(g, h));
         } else {
             break;  // a character the layer does not know ends the text
         }

@@ -61,6 +61,18 @@ private:
     bool stopped_ = false;
 };
 
+// Reads one alphabet digit; -1 when the source ends or the character is not a digit.
+int readDigit(CharSource& source);
+
+// The differences of the value codes that enc and cmp share: "!" and one
+// digit f (32 .. 63 and -64 .. -33), "@" and two digits g, h (the rest of
+// -2048 .. 2047, twelve bits low digit first).
+inline int bangCodeValue(int f) { return f < 32 ? f + 32 : f - 96; }
+inline int atCodeValue(int g, int h) {
+    const int w = g + 64 * h;
+    return w < 2048 ? w + 64 : w - 4160;
+}
+
 // Reads all of a source into a text, at most maxLength characters.
 std::wstring drain(CharSource& source, std::size_t maxLength);
 

@@ -10,12 +10,6 @@ namespace kestrand {
 
 namespace {
 
-// Reads one alphabet digit; -1 when the source ends or the character is not a digit.
-int readDigit(CharSource& source) {
-    wchar_t c = 0;
-    return source.next(c) ? pitchDigitValue(c) : -1;
-}
-
 bool pushZeros(Integrator& integrator, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         if (!integrator.push(0)) return false;
@@ -36,7 +30,7 @@ std::vector<std::int16_t> decodeEncValues(CharSource& source, int order) {
         } else if (c == L'!') {
             const int f = readDigit(source);
             if (f < 0) break;
-            integrator.push(f < 32 ? f + 32 : f - 96);
+            integrator.push(bangCodeValue(f));
         } else if (c == L'@') {
             wchar_t first = 0;
             if (!source.next(first)) break;
@@ -44,8 +38,7 @@ std::vector<std::int16_t> decodeEncValues(CharSource& source, int order) {
             if (g < 0) continue;  // skipped together with the stranger after it
             const int h = readDigit(source);
             if (h < 0) break;
-            const int w = g + 64 * h;
-            integrator.push(w < 2048 ? w + 64 : w - 4160);
+            integrator.push(atCodeValue(g, h));
         } else if (c == L'$') {
             const int f = readDigit(source);
             if (f < 0) break;

@@ -17,7 +17,9 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: kestrandpitch encode MODE ORDER        (numbers on standard input)\n"
     "       kestrandpitch decode MODE ORDER TEXT\n"
-    "MODE is std, enc, cmp or hff; ORDER is 0 to 3 (not used by std).\n";
+    "MODE is std, enc, cmp or hff. ORDER is the order of differencing of the\n"
+    "codecs: 0 to 3, larger orders act as 3 and negative ones as 0; enc cannot\n"
+    "encode orders above 4. std does not use it.\n";
 
 // The standard two-character text, or one of the codecs.
 struct PitchTextForm {
@@ -33,11 +35,12 @@ std::optional<PitchTextForm> formNamed(std::wstring_view name) {
     return std::nullopt;
 }
 
-// A whole integer text from 0 to 3.
+// A whole integer text: every order the codecs take (they give orders
+// beyond 0 to 3 their own meaning).
 std::optional<int> orderNamed(std::wstring_view text) {
     std::size_t consumed = 0;
     const std::int32_t order = parseInteger(text, &consumed);
-    if (text.empty() || consumed != text.size() || order < 0 || order > 3) return std::nullopt;
+    if (text.empty() || consumed != text.size()) return std::nullopt;
     return order;
 }
 
@@ -134,6 +137,11 @@ PitchToolResult runPitchTool(const std::vector<std::wstring>& args, std::FILE* i
     const auto text = curve->values.empty() ? std::nullopt
                       : form->standard      ? encodePitchBend(*curve)
                                             : encodePitchCodec(*curve, *order, form->codec);
+    if (!curve->values.empty() && !text) {
+        // The codec refused the order and said why on standard error.
+        result.exitCode = 1;
+        return result;
+    }
     const std::wstring encoded = text.value_or(std::wstring());
     result.out = narrow(encoded) + "\n";
     const auto back = decodeText(encoded, *form, *order);

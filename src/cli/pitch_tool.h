@@ -5,8 +5,9 @@
 //   kestrandpitch encode MODE ORDER        numbers on standard input -> text
 //   kestrandpitch decode MODE ORDER TEXT   text -> numbers on standard output
 //
-// MODE is std, enc, cmp or hff; ORDER (0 to 3) is the order of differencing
-// of the codecs and is not looked at for std.
+// MODE is std, enc, cmp or hff; ORDER is the order of differencing of the
+// codecs (0 to 3; larger orders act as 3, negative ones as 0; the enc encoder
+// refuses orders above 4) and is not looked at for std.
 #pragma once
 
 #include <cstdio>
@@ -16,7 +17,8 @@
 namespace kestrand {
 
 // What one run of the tool prints and its exit status: 0 done, 1 bad input
-// numbers, 2 wrong usage.
+// numbers or an order the encoder refuses (the codec prints its own message
+// on standard error), 2 wrong usage.
 struct PitchToolResult {
     int exitCode = 0;
     std::string out;  // UTF-8 text for standard output

@@ -11,11 +11,12 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 // Clones of a function for processors with AVX2 and fused multiply-add and
-// for the baseline, chosen when the program loads. clang (the fuzzing build) cannot pass these vectors between clones
-// of different targets, so there it builds the baseline only; so do unoptimised and
-// sanitizer builds, where GCC miscompiles the inlined helpers inside the clones.
+// for the baseline, chosen when the program loads. clang (the fuzzing build)
+// cannot pass these vectors between clones of different targets, so there it
+// builds the baseline only; so do unoptimised and sanitizer builds, where GCC
+// miscompiles the inlined helpers inside the clones.
 #if defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && defined(__OPTIMIZE__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define KESTRAND_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define KESTRAND_VECTOR_CLONES

@@ -18,18 +18,6 @@ inline void relax() {
 #endif
 }
 
-// Takes the oldest frame handed over and not started (state 1 -> 2), or null.
-WorkerSlot* claimOldest(WorkerPool& pool) {
-    const std::size_t count = pool.slots.size();
-    const std::size_t first = pool.oldest.load();
-    for (std::size_t k = 0; k < count; ++k) {
-        WorkerSlot& slot = *pool.slots[(first + k) % count];
-        int handedOver = 1;
-        if (slot.state.compare_exchange_strong(handedOver, 2)) return &slot;
-    }
-    return nullptr;
-}
-
 bool anyHandedOver(const WorkerPool& pool) {
     for (const auto& slot : pool.slots) {
         if (slot->state.load() == 1) return true;
@@ -44,6 +32,17 @@ void processAndSignal(WorkerSlot& slot, FrameWork& work) {
 }
 
 }  // namespace
+
+WorkerSlot* claimOldest(WorkerPool& pool) {
+    const std::size_t count = pool.slots.size();
+    const std::size_t first = pool.oldest.load();
+    for (std::size_t k = 0; k < count; ++k) {
+        WorkerSlot& slot = *pool.slots[(first + k) % count];
+        int handedOver = 1;
+        if (slot.state.compare_exchange_strong(handedOver, 2)) return &slot;
+    }
+    return nullptr;
+}
 
 void workerThreadMain(WorkerSlot& slot) {
     WorkerPool& pool = *slot.pool;

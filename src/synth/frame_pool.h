@@ -44,6 +44,11 @@ struct WorkerSlot {
     ManualResetEvent doneEvent{true};
 };
 
+// Takes the oldest frame handed over and not started, moving its slot from
+// state 1 to 2 in one atomic step, so that of several threads asking at once
+// exactly one gets each frame. Null when there is none.
+WorkerSlot* claimOldest(WorkerPool& pool);
+
 // Body of a worker thread (one per slot, started when first needed): while
 // there are frames handed over and not started in the pool, it takes the
 // oldest, processes it and signals that slot done, looking a little longer

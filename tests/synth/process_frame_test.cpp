@@ -10,6 +10,7 @@
 #include <cstring>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "audio/wave_info.h"
@@ -68,7 +69,8 @@ void build(Fixture& f, std::uint32_t inputRate, double gender, double breathines
     sh.breathWidth = makeSincWidth(std::max(1.0, ratio));
     sh.tiltTable = makeTiltTable(N, 1.0);
     if (envelope) {
-        for (int k = 0; k < 40; ++k) f.gains.push_back(std::exp2((k % 7) * 0.1));
+        // No gain is 1, so a gain applied where none belongs shows.
+        for (int k = 0; k < 40; ++k) f.gains.push_back(std::exp2((k % 7 + 1) * 0.1));
         f.gains.push_back(f.gains.back());
         sh.envelope = f.gains;
         sh.envelopeStep = 100;
@@ -197,6 +199,7 @@ void expectFramesAgree(const std::vector<double>& fast, const std::vector<double
 }
 
 struct FrameCase {
+    const char* name;
     std::uint32_t inputRate;
     double gender;
     double breathiness;
@@ -225,12 +228,15 @@ TEST_P(ProcessFrame, AgreesWithTheLiteralSteps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProcessFrame,
-    ::testing::Values(FrameCase{44100, 1.0, 0.0, false, false, 2047},  // equal rates, whole samples, no breath
-                      FrameCase{44100, 1.0, 0.5, false, true, 2047},   // breath with one shared kernel
-                      FrameCase{44100, 1.0, 0.5, false, false, 255},   // first frame reaches before sample 0
-                      FrameCase{48000, 1.3, 0.8, true, false, 1791},   // sinc reads, gender, reverse
-                      FrameCase{22050, 0.7, 0.3, false, true, 3000},   // slower input, formants down
-                      FrameCase{44100, 2.0, 1.0, true, true, 4200}));  // frame past the note's end
+    ::testing::Values(FrameCase{"EqualRatesNoBreath", 44100, 1.0, 0.0, false, false, 2047},
+                      FrameCase{"BreathWithOneSharedKernel", 44100, 1.0, 0.5, false, true, 2047},
+                      FrameCase{"FirstFrameBeforeSampleZero", 44100, 1.0, 0.5, false, false, 255},
+                      // The frame's middle lies in the intensity curve's first step, which has no gain.
+                      FrameCase{"MiddleInTheFirstIntensityStep", 44100, 1.0, 0.5, false, true, 300},
+                      FrameCase{"SincReadsGenderReverse", 48000, 1.3, 0.8, true, false, 1791},
+                      FrameCase{"SlowerInputFormantsDown", 22050, 0.7, 0.3, false, true, 3000},
+                      FrameCase{"FramePastTheNotesEnd", 44100, 2.0, 1.0, true, true, 4200}),
+    [](const ::testing::TestParamInfo<FrameCase>& info) { return std::string(info.param.name); });
 
 // Power of the finished frame in bins [from, to).
 double bandPower(std::vector<double> frame, const FftTables& fft, int from, int to) {
