@@ -90,8 +90,15 @@ double weightedAverage(const std::vector<double>& frequencies, const std::vector
 
 double closeness(double a, double b) { return a < b ? a / b : b / a; }
 
+// Yes when f lies an octave above or below `guide`, as close to it as two
+// frequencies count as close.
+bool octaveAway(double f, double guide) {
+    return closeness(f, 2.0 * guide) > kCloseRatio || closeness(f, 0.5 * guide) > kCloseRatio;
+}
+
 // Pass 2: frames without a pitch are tried again over a narrow lag range
-// around the period their neighbours suggest.
+// around the period their neighbours suggest, and so are frames an octave
+// away from both neighbours when those agree with each other.
 class SecondPass {
 public:
     SecondPass(const FramePitchSetup& setup, std::vector<double>& frequencies, const std::vector<double>& amplitudes,
@@ -128,6 +135,13 @@ public:
                     if (prevA > 0.0 && next > 0.0 && closeness(next, prevA) > kCloseRatio)
                         reestimate(k, setup_.rate / ((next + prevA) * 0.5));
                 }
+            } else {
+                // Octave continuity: a lone frame an octave off its agreeing
+                // neighbours takes the period found near theirs, if any.
+                const double next = k < size_ - 1 ? at(k + 1) : 0.0;
+                if (prevA > 0.0 && next > 0.0 && closeness(next, prevA) > kCloseRatio &&
+                    octaveAway(at(k), (next + prevA) * 0.5))
+                    reestimate(k, setup_.rate / ((next + prevA) * 0.5), /*keepWithoutPitch=*/true);
             }
             prevB = prevA;
             prevA = at(k);
@@ -137,11 +151,14 @@ public:
 private:
     double& at(std::int64_t k) { return freq_[static_cast<std::size_t>(k)]; }
 
-    // Re-estimates frame k over floor(0.9091 G) .. min(ceil(1.1 G), 3N/4) and stores the result.
-    double reestimate(std::int64_t k, double guide) {
+    // Re-estimates frame k over floor(0.9091 G) .. min(ceil(1.1 G), 3N/4) and
+    // stores the result; with keepWithoutPitch a result without a pitch
+    // leaves the frame as it was.
+    double reestimate(std::int64_t k, double guide, bool keepWithoutPitch = false) {
         const int lowest = std::max(0, truncateToInt32(std::floor(kCloseRatio * guide)));
         const int highest = std::min(truncateToInt32(std::ceil(1.1 * guide)), setup_.lagLimit());
-        const double result = estimateFramePitch(setup_, scratch_, k * setup_.frameStep, lowest, highest, 2);
+        double result = estimateFramePitch(setup_, scratch_, k * setup_.frameStep, lowest, highest, 2);
+        if (keepWithoutPitch && result < 1.0) result = at(k);
         at(k) = result;
         if (showProgress_)
             printErr("pass 2 %d\t%lf\t%lf\t\r", static_cast<int>(k), result, amp_[static_cast<std::size_t>(k)]);
