@@ -118,6 +118,12 @@ double LagRefinement::normalisedDifference() const {
     return value.energy > 0.0 ? value.difference / value.energy : 1.0;
 }
 
+double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag) {
+    const RefinedDifference value =
+        refinementValue(setup, scratch, static_cast<double>(position + setup.eighth), lag);
+    return value.energy > 0.0 ? value.difference / value.energy : 1.0;
+}
+
 LagRefinement beginRefinement(int lag) {
     LagRefinement refinement;
     refinement.start = lag;

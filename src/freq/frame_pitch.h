@@ -125,6 +125,10 @@ struct LagRefinement {
     double normalisedDifference() const;
 };
 
+// The normalised refined difference of the frame at `position` at exactly
+// `lag` (fractional): the refinement's measure over the energy of its reads.
+double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag);
+
 // A refinement of the whole lag u that has not taken a step yet.
 LagRefinement beginRefinement(int lag);
 

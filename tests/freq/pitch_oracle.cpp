@@ -398,14 +398,28 @@ FrequencyList slowAnalysis(const LoadedSample& sample, int N, int Step) {
                 nextA = k == S - 1 ? 0 : freq[k + 1];
                 if (prevA > 0 && nextA > 0 && ratio(prevA, nextA) > 0.9091) redo(k, rate / ((nextA + prevA) * 0.5));
             }
-        } else {
-            // An octave away from both neighbours, which agree: tried near their period, kept if nothing is found.
-            const double next = k == S - 1 ? 0 : freq[k + 1];
-            const double mid = (next + prevA) * 0.5;
-            if (prevA > 0 && next > 0 && ratio(prevA, next) > 0.9091 &&
-                (ratio(freq[k], 2 * mid) > 0.9091 || ratio(freq[k], 0.5 * mid) > 0.9091)) {
-                const double before = freq[k];
-                if (redo(k, rate / mid) < 1) freq[k] = before;
+        } else if (prevA > 0 && (ratio(freq[k], 2 * prevA) > 0.9091 || ratio(freq[k], 0.5 * prevA) > 0.9091)) {
+            // A run of at most N / Step frames an octave away from the frame before it,
+            // followed by one that agrees with that frame: each frame an octave off the
+            // straight line between the two is tried near it, kept if nothing is found.
+            auto octave = [&](double f, double g) { return ratio(f, 2 * g) > 0.9091 || ratio(f, 0.5 * g) > 0.9091; };
+            int end = k;
+            while (end < S && end - k < std::max(1, N / Step) && freq[end] > 0 && octave(freq[end], prevA)) ++end;
+            const double after = end < S ? freq[end] : 0;
+            if (after > 0 && ratio(after, prevA) > 0.9091) {
+                for (int j = k; j < end; ++j) {
+                    const double guide = prevA + (after - prevA) * (j - k + 1) / (end - k + 1.0);
+                    if (!octave(freq[j], guide)) continue;
+                    const double before = freq[j];
+                    const double found = redo(j, rate / guide);
+                    const std::int64_t a = static_cast<std::int64_t>(j) * Step;
+                    auto normalised = [&](double f) {
+                        const auto [value, energy] = lit.E(a, rate / f);
+                        return energy > 0 ? value / energy : 1.0;
+                    };
+                    // Taken only when its period repeats the frame nearly as well as the old one.
+                    if (found < 1 || normalised(found) > normalised(before) + 0.1) freq[j] = before;
+                }
             }
         }
         prevB = prevA;
