@@ -28,9 +28,9 @@ void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double
 
 // E(tau) of the refinement: the windowed squared difference between the
 // sample read half a lag before and half a lag after base + m, with the
-// windowed energy of both reads.
-RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch, double base,
-                                  double lag) {
+// windowed energy of both reads when asked for (0 otherwise).
+RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch, double base, double lag,
+                                  bool withEnergy) {
     const double origin = base - lag / 2.0;
     buildReaderKernel(origin, 1.0, scratch.before);
     buildReaderKernel(origin + lag, 1.0, scratch.after);
@@ -44,8 +44,9 @@ RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratc
     for (int m = 0; m < terms; ++m) {
         const double d = first[m] - second[m];
         result.difference += d * d * w[m];
-        result.energy += (first[m] * first[m] + second[m] * second[m]) * w[m];
     }
+    if (withEnergy)
+        for (int m = 0; m < terms; ++m) result.energy += (first[m] * first[m] + second[m] * second[m]) * w[m];
     return result;
 }
 
@@ -120,7 +121,7 @@ double LagRefinement::normalisedDifference() const {
 
 double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag) {
     const RefinedDifference value =
-        refinementValue(setup, scratch, static_cast<double>(position + setup.eighth), lag);
+        refinementValue(setup, scratch, static_cast<double>(position + setup.eighth), lag, true);
     return value.energy > 0.0 ? value.difference / value.energy : 1.0;
 }
 
@@ -142,7 +143,7 @@ void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch
         for (int k = 0; k < 3; ++k) {
             // Below a whole step the centre keeps the best value so far, which never replaces itself.
             if (k == 1 && r.width < 1.0) continue;
-            const RefinedDifference value = refinementValue(setup, scratch, base, tried[k]);
+            const RefinedDifference value = refinementValue(setup, scratch, base, tried[k], stopWidth > 0.0);
             if (k == 1 && r.steps == 0) r.startValue = value;
             if (value.difference < r.best.difference) {
                 choice = tried[k];

@@ -134,6 +134,8 @@ LagRefinement beginRefinement(int lag);
 
 // Takes refinement steps of the frame at `position` (width 1, then halved)
 // while the width is above both u / 80000 and stopWidth (0: to the end).
+// The energies behind normalisedDifference are measured only in steps taken
+// with a stop width above 0: read it after those, before going on to the end.
 void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                         LagRefinement& refinement, double stopWidth);
 
