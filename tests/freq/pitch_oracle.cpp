@@ -48,7 +48,7 @@ struct Literal {
         for (int i = 0; i <= L; ++i) spanWindow.push_back(0.5 - 0.5 * std::cos(kTwoPi * i / L));
     }
 
-    // Steps 1 to 5: the frame signal, the difference function, the strict
+    // The frame signal, the difference function, the strict
     // local minima and the candidate with the greatest score.
     struct Stages {
         std::vector<double> x;
@@ -110,7 +110,7 @@ struct Literal {
         return {sum, energy};
     }
 
-    // Step 7 written out once more, as a state that can stop at a step
+    // The refinement written out once more, as a state that can stop at a step
     // width and go on: the steps run while B exceeds both u / 80000 and stop.
     struct Refinement {
         double u = 0, z = 0, B = 1.0, Ebest = 1e30, energyBest = 0, Eu = 0, energyU = 0;
