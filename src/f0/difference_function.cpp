@@ -107,4 +107,11 @@ void computeDifferenceFunction(const DifferenceInput& in, int lowestLag, int hig
     if (j <= highestLag) difference[j] = differenceAt(in, j);
 }
 
+double differenceEnergy(const DifferenceInput& in, int lag) {
+    const double* x = in.signal + (in.origin - (lag >> 1));
+    double sum = 0.0;
+    for (int i = 0; i < in.terms; ++i) sum += (x[i] * x[i] + x[i + lag] * x[i + lag]) * in.weights[i];
+    return sum;
+}
+
 }  // namespace kestrand

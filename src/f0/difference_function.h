@@ -19,4 +19,9 @@ struct DifferenceInput {
 // origin + (highest + 1) / 2 + terms <= span.
 void computeDifferenceFunction(const DifferenceInput& input, int lowestLag, int highestLag, double* difference);
 
+// The energy that the difference of one lag compares: the sum over i of
+// (x[s + i]^2 + x[s + i + lag]^2) x w[i], s as above. The difference over
+// it is 0 for a lag the signal repeats after, about 1 for an unrelated one.
+double differenceEnergy(const DifferenceInput& input, int lag);
+
 }  // namespace kestrand

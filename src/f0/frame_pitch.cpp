@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "f0/difference_function.h"
+#include "f0/frame_voicing.h"
+#include "f0/period_decision.h"
 
 namespace kestrand {
 
@@ -25,8 +27,10 @@ void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double
 }
 
 // E(tau) of the refinement: the windowed squared difference between the
-// sample read half a lag before and half a lag after base + m.
-double refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch, double base, double lag) {
+// sample read half a lag before and half a lag after base + m, with the
+// windowed energy of both reads when asked for (0 otherwise).
+RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch, double base, double lag,
+                                  bool withEnergy) {
     const double origin = base - lag / 2.0;
     buildReaderKernel(origin, 1.0, scratch.before);
     buildReaderKernel(origin + lag, 1.0, scratch.after);
@@ -36,13 +40,14 @@ double refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch,
     readRunThroughKernel(setup.stored, scratch.before, terms, first);
     readRunThroughKernel(setup.stored, scratch.after, terms, second);
     const double* w = setup.evenSpanWindow.data();
+    RefinedDifference result{0.0, 0.0};
     for (int m = 0; m < terms; ++m) {
         const double d = first[m] - second[m];
-        first[m] = d * d * w[m];
+        result.difference += d * d * w[m];
     }
-    double sum = 0.0;
-    for (int m = 0; m < terms; ++m) sum += first[m];
-    return sum;
+    if (withEnergy)
+        for (int m = 0; m < terms; ++m) result.energy += (first[m] * first[m] + second[m] * second[m]) * w[m];
+    return result;
 }
 
 }  // namespace
@@ -90,6 +95,10 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
     setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);
+    // The loudest list frame: how loud a frame must be to count as voiced
+    // with many candidates is measured against it.
+    for (std::int64_t position = 0; position <= setup->frames; position += frameStep)
+        setup->loudestLevel = std::max(setup->loudestLevel, frameLevel(*setup, position));
     return setup;
 }
 
@@ -105,41 +114,94 @@ FramePitchScratch::FramePitchScratch(const FramePitchSetup& setup)
     after.weights.reserve(8);
 }
 
-double refineLag(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lag) {
-    const double u = lag;
-    const double tolerance = u / 80000.0;
-    const double base = static_cast<double>(position + setup.eighth);
-    double width = 1.0;
-    double centre = u;
-    double best = 1e30;
-    double choice = centre;
-    do {
-        const double tried[3] = {centre - width, centre, centre + width};
-        for (int k = 0; k < 3; ++k) {
-            // Below a whole step the centre keeps the best value so far, which never replaces itself.
-            if (k == 1 && width < 1.0) continue;
-            const double value = refinementValue(setup, scratch, base, tried[k]);
-            if (value < best) {
-                choice = tried[k];
-                best = value;
-            }
-        }
-        if (choice != centre) {
-            if (std::fabs(choice - u) > 1.0) return u;
-            centre = choice;
-        }
-        choice = centre;
-        width *= 0.5;
-    } while (width > tolerance);
-    return centre;
+double LagRefinement::normalisedDifference() const {
+    const RefinedDifference& value = strayed ? startValue : best;
+    return value.energy > 0.0 ? value.difference / value.energy : 1.0;
 }
 
-double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
-                          int lowestLag, int highestLag, int mode) {
+double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag) {
+    const RefinedDifference value =
+        refinementValue(setup, scratch, static_cast<double>(position + setup.eighth), lag, true);
+    return value.energy > 0.0 ? value.difference / value.energy : 1.0;
+}
+
+LagRefinement beginRefinement(int lag) {
+    LagRefinement refinement;
+    refinement.start = lag;
+    refinement.centre = lag;
+    refinement.tolerance = lag / 80000.0;
+    return refinement;
+}
+
+void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                        LagRefinement& r, double stopWidth) {
+    const double base = static_cast<double>(position + setup.eighth);
+    const double limit = std::max(r.tolerance, stopWidth);
+    while (!r.finished && !r.strayed && (r.steps == 0 || r.width > limit)) {
+        double choice = r.centre;
+        const double tried[3] = {r.centre - r.width, r.centre, r.centre + r.width};
+        for (int k = 0; k < 3; ++k) {
+            // Below a whole step the centre keeps the best value so far, which never replaces itself.
+            if (k == 1 && r.width < 1.0) continue;
+            const RefinedDifference value = refinementValue(setup, scratch, base, tried[k], stopWidth > 0.0);
+            if (k == 1 && r.steps == 0) r.startValue = value;
+            if (value.difference < r.best.difference) {
+                choice = tried[k];
+                r.best = value;
+            }
+        }
+        if (choice != r.centre) {
+            if (std::fabs(choice - r.start) > 1.0) {
+                r.strayed = true;
+                return;
+            }
+            r.centre = choice;
+        }
+        r.width *= 0.5;
+        ++r.steps;
+        r.finished = r.width <= r.tolerance;
+    }
+}
+
+double refineLag(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lag) {
+    LagRefinement refinement = beginRefinement(lag);
+    continueRefinement(setup, scratch, position, refinement, 0.0);
+    return refinement.lag();
+}
+
+namespace {
+
+DifferenceInput differenceInput(const FramePitchSetup& setup, const FramePitchScratch& scratch) {
+    DifferenceInput input;
+    input.signal = scratch.signal.data();
+    input.reversed = scratch.reversed.data();
+    input.span = setup.span;
+    input.weights = setup.evenSpanWindow.data();
+    input.terms = setup.lagLimit();
+    input.origin = setup.eighth + setup.quarter;
+    return input;
+}
+
+}  // namespace
+
+double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
+                          int highestLag) {
+    const double* d = scratch.difference.data();
+    double smallest = d[lag];
+    if (lag - 1 >= lowestLag) smallest = std::min(smallest, d[lag - 1]);
+    if (lag + 1 <= highestLag) smallest = std::min(smallest, d[lag + 1]);
+    const double energy = differenceEnergy(differenceInput(setup, scratch), lag);
+    return energy > 0.0 ? smallest / energy : 1.0;
+}
+
+int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lowestLag,
+                   int highestLag) {
+    auto& candidates = scratch.candidates;
+    candidates.clear();
     lowestLag = std::max(lowestLag, 0);
     highestLag = std::min(highestLag, setup.lagLimit());
     // A candidate needs two lags on either side of it inside the range.
-    if (highestLag < lowestLag + 2) return 0.0;
+    if (highestLag < lowestLag + 2) return 0;
 
     double* x = scratch.signal.data();
     fillFrameSignal(setup, position, x);
@@ -149,28 +211,20 @@ double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scrat
 
     double* reversed = scratch.reversed.data();
     for (int i = 0; i < setup.span; ++i) reversed[i] = x[setup.span - 1 - i];
-    DifferenceInput input;
-    input.signal = x;
-    input.reversed = reversed;
-    input.span = setup.span;
-    input.weights = setup.evenSpanWindow.data();
-    input.terms = setup.lagLimit();
-    input.origin = setup.eighth + setup.quarter;
     double* d = scratch.difference.data();
-    computeDifferenceFunction(input, lowestLag, highestLag, d);
+    computeDifferenceFunction(differenceInput(setup, scratch), lowestLag, highestLag, d);
 
-    auto& candidates = scratch.candidates;
-    candidates.clear();
     for (int j = lowestLag + 2; j <= highestLag; ++j)
         if (d[j - 2] > d[j - 1] && d[j] > d[j - 1]) candidates.push_back(j - 1);
+    return static_cast<int>(candidates.size());
+}
 
-    const int count = static_cast<int>(candidates.size());
-    const bool accepted = mode == 1 ? count >= 1 && (highestLag - lowestLag + 1) / count > lowestLag : count >= 1;
-    if (!accepted) return 0.0;
-
-    int chosen = candidates.front();
+int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch) {
+    const double* y = scratch.windowed.data();
+    const double* d = scratch.difference.data();
+    int chosen = scratch.candidates.front();
     double bestScore = -1.0;
-    for (const int tau : candidates) {
+    for (const int tau : scratch.candidates) {
         const double* wave = setup.waves->wave(tau);
         double re = 0.0;
         double im = 0.0;
@@ -184,9 +238,27 @@ double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scrat
             chosen = tau;
         }
     }
+    return chosen;
+}
 
-    const double lag = refineLag(setup, scratch, position, chosen);
-    return lag > 0.0 ? setup.rate / lag : 0.0;
+double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                          int lowestLag, int highestLag, int mode) {
+    const int count = findCandidates(setup, scratch, position, lowestLag, highestLag);
+    if (count == 0) return 0.0;
+    lowestLag = std::max(lowestLag, 0);
+    highestLag = std::min(highestLag, setup.lagLimit());
+    // Many candidates mark noise, unless the frame is loud and its period
+    // repeats clearly (a low voice has many minima between its periods).
+    const bool fewCandidates = mode != 1 || hasFewCandidates(count, lowestLag, highestLag);
+    // Quiet frames keep the score's choice: what little repeats in them
+    // (room noise, a breath) says nothing about the voice's period.
+    const bool loud = isLoudFrame(frameLevel(setup, position), setup.loudestLevel);
+    if (!fewCandidates && !loud) return 0.0;
+    const int chosen = scoreCandidates(setup, scratch);
+    const PeriodChoice period = decidePeriod(setup, scratch, position, chosen, lowestLag, highestLag, loud);
+    if (!fewCandidates && !(isClearlyPeriodic(period.difference) && isClearlyPeriodic(period.chosenDifference)))
+        return 0.0;
+    return period.lag > 0.0 ? setup.rate / period.lag : 0.0;
 }
 
 }  // namespace kestrand

@@ -1,6 +1,7 @@
 // The pitch estimate of one analysis frame: a windowed squared-difference
 // function proposes candidate periods, a Fourier magnitude at each candidate
-// chooses one, and the chosen period is refined to a fraction of a sample.
+// chooses one, the chosen period is refined to a fraction of a sample, and
+// its sub-multiples and double are judged before the period is accepted.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,7 @@ struct FramePitchSetup {
     StoredChannel stored;                // channel 0 as stored, zero-padded
     std::vector<double> smooth;          // the reader of the depth at every whole frame position
     std::unique_ptr<PeriodWaves> waves;  // candidate periods up to 3N/4 + 1
+    double loudestLevel = 0;             // the highest frameLevel at any list position
 
     // The longest lag any estimate may search: 3N/4.
     int lagLimit() const { return quarter + half; }
@@ -67,12 +69,77 @@ struct FramePitchScratch {
 
 // The fundamental frequency of the frame at sample position `position`,
 // searched over lags lowestLag .. highestLag (highestLag at most 3N/4), in
-// Hz, or 0 when the frame is judged to have no pitch. Mode 1 accepts only
-// frames with few enough candidates; mode 2 any frame with a candidate.
+// Hz, or 0 when the frame is judged to have no pitch. Mode 1 accepts frames
+// with few enough candidates, and loud, clearly periodic frames with more;
+// mode 2 any frame with a candidate. The period is the one decidePeriod
+// settles on, starting from the lag the Fourier score chooses.
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                           int lowestLag, int highestLag, int mode);
 
-// The refinement of an integer lag u of the frame at `position`: the
+// Fills the frame signal, the difference function (scratch.difference) and
+// the candidate list (scratch.candidates, ascending: the strict local minima
+// of the difference function) of the frame at `position` over lowestLag ..
+// highestLag, and returns the number of candidates.
+int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lowestLag,
+                   int highestLag);
+
+// The candidate (of those findCandidates left in `scratch`, at least one)
+// whose Fourier magnitude over root difference is greatest; the later one
+// on a tie.
+int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch);
+
+// The normalised difference at a whole lag of the frame that findCandidates
+// last filled into `scratch` (lowestLag <= lag <= highestLag, its range):
+// the smallest difference function value at the lag and its neighbours
+// within the range over the energy that the lag's value compares. A coarse
+// measure (the frame signal is low-passed, the lag whole) that is cheap.
+double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
+                          int highestLag);
+
+// The refinement's measure at a fractional lag: the windowed squared
+// difference between the sample read half a lag before and half a lag after
+// each point of the frame's refinement span, and the windowed energy of both
+// reads (the sum of their squares with the same weights).
+struct RefinedDifference {
+    double difference = 1e30;
+    double energy = 0;
+};
+
+// The refinement of one whole lag u, held so that it can stop at a coarse
+// step width and go on later exactly as if it had never stopped.
+struct LagRefinement {
+    double start = 0;   // u
+    double centre = 0;  // the best lag so far
+    double width = 1;   // the next step width
+    double tolerance = 0;
+    int steps = 0;
+    RefinedDifference best;        // the value at the centre once a step is done
+    RefinedDifference startValue;  // the value at u
+    bool strayed = false;          // the search went more than 1 from u: the lag is u
+    bool finished = false;
+
+    double lag() const { return strayed ? start : centre; }
+    // The difference over the energy at lag(): 0 when the frame repeats
+    // exactly after the lag, about 1 when it is unrelated to itself; 1 when
+    // both reads are silent.
+    double normalisedDifference() const;
+};
+
+// The normalised refined difference of the frame at `position` at exactly
+// `lag` (fractional): the refinement's measure over the energy of its reads.
+double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag);
+
+// A refinement of the whole lag u that has not taken a step yet.
+LagRefinement beginRefinement(int lag);
+
+// Takes refinement steps of the frame at `position` (width 1, then halved)
+// while the width is above both u / 80000 and stopWidth (0: to the end).
+// The energies behind normalisedDifference are measured only in steps taken
+// with a stop width above 0: read it after those, before going on to the end.
+void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                        LagRefinement& refinement, double stopWidth);
+
+// The whole refinement of an integer lag u of the frame at `position`: the
 // fractional lag (u itself when the search strays more than 1 from it).
 double refineLag(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lag);
 

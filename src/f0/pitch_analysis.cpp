@@ -21,6 +21,13 @@ constexpr int kMaxAnalysisThreads = 32;
 constexpr int kNeighbourFactors = 11;
 // Two frequencies count as close when the smaller is above this share of the larger.
 constexpr double kCloseRatio = 0.9091;
+// A frame an octave off its agreeing neighbours takes their octave unless
+// its own period repeats it better by more than this (in normalised
+// difference): the neighbours outweigh the small margins by which jitter
+// can favour two periods over one, but not a frame that clearly does not
+// repeat at their period (half a period with at least 5 % of the energy in
+// the odd harmonics is worse by 0.1 and more).
+constexpr double kContinuityTolerance = 0.1;
 
 // Pass 1: thread t estimates the frames t, t + T, t + 2T, ...; only the
 // thread that starts at frame 0 shows its progress.
@@ -90,8 +97,15 @@ double weightedAverage(const std::vector<double>& frequencies, const std::vector
 
 double closeness(double a, double b) { return a < b ? a / b : b / a; }
 
+// Yes when f lies an octave above or below `guide`, as close to it as two
+// frequencies count as close.
+bool octaveAway(double f, double guide) {
+    return closeness(f, 2.0 * guide) > kCloseRatio || closeness(f, 0.5 * guide) > kCloseRatio;
+}
+
 // Pass 2: frames without a pitch are tried again over a narrow lag range
-// around the period their neighbours suggest.
+// around the period their neighbours suggest, and so are short runs of
+// frames an octave away from the frames on both sides when those agree.
 class SecondPass {
 public:
     SecondPass(const FramePitchSetup& setup, std::vector<double>& frequencies, const std::vector<double>& amplitudes,
@@ -128,6 +142,8 @@ public:
                     if (prevA > 0.0 && next > 0.0 && closeness(next, prevA) > kCloseRatio)
                         reestimate(k, setup_.rate / ((next + prevA) * 0.5));
                 }
+            } else if (prevA > 0.0 && octaveAway(at(k), prevA)) {
+                keepOctave(k, prevA);
             }
             prevB = prevA;
             prevA = at(k);
@@ -137,15 +153,57 @@ public:
 private:
     double& at(std::int64_t k) { return freq_[static_cast<std::size_t>(k)]; }
 
-    // Re-estimates frame k over floor(0.9091 G) .. min(ceil(1.1 G), 3N/4) and stores the result.
-    double reestimate(std::int64_t k, double guide) {
+    // Octave continuity: a run of voiced frames from k on, each an octave
+    // away from the frame before the run (`before`), no longer than one
+    // analysis window (N / Step frames: longer runs are a sound of their
+    // own) and followed by a frame that agrees with `before`: each frame of
+    // the run that is an octave off the pitch drawn straight between the two
+    // is re-estimated near that pitch. It takes the new period only when
+    // that repeats the frame nearly as well as its own: continuity settles
+    // what the frame leaves open, and a frame whose neighbours are wrong
+    // keeps a period that is clearly its own.
+    void keepOctave(std::int64_t k, double before) {
+        const std::int64_t longest = std::max(1, setup_.windowLength / setup_.frameStep);
+        std::int64_t end = k;
+        while (end < size_ && end - k < longest && at(end) > 0.0 && octaveAway(at(end), before)) ++end;
+        const double after = end < size_ ? at(end) : 0.0;
+        if (!(after > 0.0) || closeness(after, before) <= kCloseRatio) return;
+        const auto run = static_cast<double>(end - k);
+        for (std::int64_t j = k; j < end; ++j) {
+            const double guide = before + (after - before) * static_cast<double>(j - k + 1) / (run + 1.0);
+            if (octaveAway(at(j), guide)) reestimateOctave(j, setup_.rate / guide);
+        }
+    }
+
+    // The estimate of frame k over floor(0.9091 G) .. min(ceil(1.1 G), 3N/4).
+    double estimateNear(std::int64_t k, double guide) {
         const int lowest = std::max(0, truncateToInt32(std::floor(kCloseRatio * guide)));
         const int highest = std::min(truncateToInt32(std::ceil(1.1 * guide)), setup_.lagLimit());
-        const double result = estimateFramePitch(setup_, scratch_, k * setup_.frameStep, lowest, highest, 2);
+        return estimateFramePitch(setup_, scratch_, k * setup_.frameStep, lowest, highest, 2);
+    }
+
+    // Stores the result of a re-estimate of frame k and shows it.
+    double store(std::int64_t k, double result) {
         at(k) = result;
         if (showProgress_)
             printErr("pass 2 %d\t%lf\t%lf\t\r", static_cast<int>(k), result, amp_[static_cast<std::size_t>(k)]);
         return result;
+    }
+
+    // Re-estimates frame k near the guide period and stores the result.
+    double reestimate(std::int64_t k, double guide) { return store(k, estimateNear(k, guide)); }
+
+    // Re-estimates a voiced frame k near the guide period and takes the
+    // result when it has a pitch whose period repeats the frame nearly as
+    // well as the frame's present one; otherwise the frame keeps its pitch.
+    void reestimateOctave(std::int64_t k, double guide) {
+        const std::int64_t position = k * setup_.frameStep;
+        const double present = at(k);
+        const double result = estimateNear(k, guide);
+        const bool better = result >= 1.0 && periodDifference(setup_, scratch_, position, setup_.rate / result) <=
+                                                 periodDifference(setup_, scratch_, position, setup_.rate / present) +
+                                                     kContinuityTolerance;
+        store(k, better ? result : present);
     }
 
     const FramePitchSetup& setup_;

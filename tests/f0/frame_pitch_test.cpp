@@ -1,4 +1,6 @@
-// The fast frame estimate against the literal evaluation of its formulas.
+// The fast frame estimate against the slow evaluation of its formulas: the
+// literal stages (candidates, score, refinement, the second pass's narrow
+// ranges) and the estimate with its period decision as a whole.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,18 +32,35 @@ void compareEveryFrame(const LoadedSample& sample, int N, int Step, int stride, 
     const auto setup = prepareFramePitch(sample, N, Step, 2);
     ASSERT_TRUE(setup);
     FramePitchScratch scratch(*setup);
+    const double loudest = test::slowLoudestLevel(sample, N, Step);
+    EXPECT_NEAR(setup->loudestLevel, loudest, 1e-9 * loudest);
     int voiced = 0;
     for (std::int64_t p = 0; p < setup->frames; p += static_cast<std::int64_t>(Step) * stride) {
+        const std::string where = name + " at " + std::to_string(p);
+        // The literal stages: candidates and the score's choice, and its refinement.
+        const test::LiteralChoice literal = test::literalChoice(sample, p, setup->minLag, setup->maxLag, N, Step);
+        const int count = findCandidates(*setup, scratch, p, setup->minLag, setup->maxLag);
+        ASSERT_EQ(count, literal.candidateCount) << where;
+        if (count > 0) {
+            const int lag = scoreCandidates(*setup, scratch);
+            ASSERT_EQ(lag, literal.lag) << where;
+            if (p % (4 * Step) == 0) {
+                EXPECT_NEAR(refineLag(*setup, scratch, p, lag), test::literalRefinement(sample, p, lag, N, Step),
+                            1e-9 * lag)
+                    << where;
+            }
+        }
+        // The whole estimate with its period decision and voicing.
         const double fast = estimateFramePitch(*setup, scratch, p, setup->minLag, setup->maxLag, 1);
-        const double literal = test::literalFramePitch(sample, p, setup->minLag, setup->maxLag, 1, N, Step);
-        expectSamePitch(fast, literal, name + " at " + std::to_string(p));
-        voiced += literal > 0.0;
+        const double slow = test::slowFramePitch(sample, p, setup->minLag, setup->maxLag, 1, N, Step, loudest);
+        expectSamePitch(fast, slow, where);
+        voiced += slow > 0.0;
     }
     EXPECT_GT(voiced, 0) << name;
 }
 
 TEST(FramePitchOracle, VoiceSamplesFrameByFrame) {
-    for (const char* name : {"a.wav", "ka.wav"}) compareEveryFrame(loadVoice(name), 1024, 256, 1, name);
+    for (const char* name : {"a.wav", "ka.wav"}) compareEveryFrame(loadVoice(name), 1024, 256, 2, name);
     for (const char* name : {"i.wav", "la.wav", "ma.wav", "su.wav"})
         compareEveryFrame(loadVoice(name), 1024, 256, 5, name);
 }
@@ -61,7 +80,7 @@ TEST(FramePitchOracle, NarrowRangesOfTheSecondPass) {
     }
 }
 
-TEST(FramePitchOracle, SyntheticTonesOfEveryDepth) {
+TEST(FramePitchOracle, SyntheticSignalsOfEveryDepth) {
     struct Case {
         double frequency;
         int bits;
@@ -78,11 +97,12 @@ TEST(FramePitchOracle, SyntheticTonesOfEveryDepth) {
         const auto setup = prepareFramePitch(sample, N, Step, 2);
         ASSERT_TRUE(setup);
         FramePitchScratch scratch(*setup);
+        const double loudest = test::slowLoudestLevel(sample, N, Step);
         const std::string name = std::to_string(c.frequency) + " Hz " + std::to_string(c.bits) + " bits";
         for (std::int64_t p = 0; p < setup->frames; p += 3 * Step) {
             const double fast = estimateFramePitch(*setup, scratch, p, setup->minLag, setup->maxLag, 1);
-            const double literal = test::literalFramePitch(sample, p, setup->minLag, setup->maxLag, 1, N, Step);
-            expectSamePitch(fast, literal, name + " at " + std::to_string(p));
+            const double slow = test::slowFramePitch(sample, p, setup->minLag, setup->maxLag, 1, N, Step, loudest);
+            expectSamePitch(fast, slow, name + " at " + std::to_string(p));
             // Frames that lie wholly inside the tone find it.
             if (p >= N && p + 2 * N < setup->frames) {
                 EXPECT_NEAR(fast, c.frequency, 0.01 * c.frequency) << name << " at " << p;

@@ -43,10 +43,20 @@ struct Literal {
         for (int i = 0; i <= L; ++i) spanWindow.push_back(0.5 - 0.5 * std::cos(kTwoPi * i / L));
     }
 
-    double pitch(std::int64_t a, int lowest, int highest, int mode) const {
+    // The frame signal, the difference function, the strict
+    // local minima and the candidate with the greatest score.
+    struct Stages {
+        std::vector<double> x;
+        std::vector<double> D;
+        std::vector<int> candidates;
+        int u = 0;
+    };
+    Stages stages(std::int64_t a, int lowest, int highest) const {
+        Stages st;
         const double g = (1.5 * N - 0.5 * Step) * 0.5;
         const double width = sample.info.bitsPerSample == 8 ? 1.0 : static_cast<double>(rate / 920);
-        std::vector<double> x(static_cast<std::size_t>(L));
+        std::vector<double>& x = st.x;
+        x.assign(static_cast<std::size_t>(L), 0.0);
         for (int i = 0; i < L; ++i) {
             const auto p = static_cast<std::int64_t>(std::trunc(i - g + static_cast<double>(a)));
             x[i] = p >= 0 && p < frames ? read(static_cast<double>(p), data, width, channels) : 0.0;
@@ -54,72 +64,193 @@ struct Literal {
         std::vector<double> y(static_cast<std::size_t>(N));
         for (int i = 0; i < N; ++i) y[i] = x[q + i] * frameWindow[i];
 
-        std::vector<double> D(static_cast<std::size_t>(highest + 1), 0.0);
-        std::vector<int> candidates;
+        st.D.assign(static_cast<std::size_t>(highest + 2), 0.0);
         for (int j = lowest; j <= highest; ++j) {
             const int s = e + q - (j >> 1);
             double sum = 0.0;
             for (int i = 0; i < q + h; ++i)
                 sum += (x[s + i] - x[s + i + j]) * (x[s + i] - x[s + i + j]) * spanWindow[2 * i];
-            D[j] = sum;
-            if (j >= lowest + 2 && D[j - 2] > D[j - 1] && D[j] > D[j - 1]) candidates.push_back(j - 1);
+            st.D[j] = sum;
+            if (j >= lowest + 2 && st.D[j - 2] > st.D[j - 1] && st.D[j] > st.D[j - 1]) st.candidates.push_back(j - 1);
         }
 
-        int u = 0;
         double best = -1.0;
-        for (const int tau : candidates) {
+        for (const int tau : st.candidates) {
             double re = 0.0;
             double im = 0.0;
             for (int i = 0; i < N; ++i) {
                 re += y[i] * std::cos((kTwoPi * i) / tau);
                 im += y[i] * std::sin((kTwoPi * i) / tau);
             }
-            const double score = std::sqrt((re * re + im * im) / (D[tau] + 1e-7));
+            const double score = std::sqrt((re * re + im * im) / (st.D[tau] + 1e-7));
             if (score >= best) {
                 best = score;
-                u = tau;
+                st.u = tau;
             }
         }
-        const int c = static_cast<int>(candidates.size());
+        return st;
+    }
+
+    // E(tau) of the refinement and the energy of both reads.
+    std::pair<double, double> E(std::int64_t a, double tau) const {
+        const double base = static_cast<double>(a + e);
+        double sum = 0.0;
+        double energy = 0.0;
+        for (int m = 0; m < q + h; ++m) {
+            const double first = read(base - tau / 2 + m, data, 1.0, channels);
+            const double second = read(base - tau / 2 + m + tau, data, 1.0, channels);
+            const double d = first - second;
+            sum += d * d * spanWindow[2 * m];
+            energy += (first * first + second * second) * spanWindow[2 * m];
+        }
+        return {sum, energy};
+    }
+
+    // The refinement written out once more, as a state that can stop at a step
+    // width and go on: the steps run while B exceeds both u / 80000 and stop.
+    struct Refinement {
+        double u = 0, z = 0, B = 1.0, Ebest = 1e30, energyBest = 0, Eu = 0, energyU = 0;
+        int steps = 0;
+        bool strayed = false;
+        double lag() const { return strayed ? u : z; }
+        double normalised() const {
+            const double value = strayed ? Eu : Ebest;
+            const double energy = strayed ? energyU : energyBest;
+            return energy > 0 ? value / energy : 1.0;
+        }
+    };
+    void refine(std::int64_t a, Refinement& r, double stop) const {
+        const double tol = r.u / 80000.0;
+        while (!r.strayed && (r.steps == 0 || (r.B > tol && r.B > stop))) {
+            double choice = r.z;
+            const double lags[3] = {r.z - r.B, r.z, r.z + r.B};
+            for (int k = 0; k < 3; ++k) {
+                if (k == 1 && r.B < 1.0) continue;
+                const auto [value, energy] = E(a, lags[k]);
+                if (k == 1 && r.steps == 0) {
+                    r.Eu = value;
+                    r.energyU = energy;
+                }
+                if (value < r.Ebest) {
+                    choice = lags[k];
+                    r.Ebest = value;
+                    r.energyBest = energy;
+                }
+            }
+            if (choice != r.z) {
+                if (std::fabs(choice - r.u) > 1.0) {
+                    r.strayed = true;
+                    return;
+                }
+                r.z = choice;
+            }
+            r.B /= 2.0;
+            ++r.steps;
+        }
+    }
+    Refinement startRefinement(int u) const {
+        Refinement r;
+        r.u = u;
+        r.z = u;
+        return r;
+    }
+
+    double pitch(std::int64_t a, int lowest, int highest, int mode) const {
+        const Stages st = stages(a, lowest, highest);
+        const int c = static_cast<int>(st.candidates.size());
         const bool accepted = mode == 1 ? c >= 1 && (highest - lowest + 1) / c > lowest : c >= 1;
         if (!accepted) return 0.0;
+        Refinement r = startRefinement(st.u);
+        refine(a, r, 0.0);
+        const double lag = r.lag();
+        return lag > 0.0 ? rate / lag : 0.0;
+    }
 
-        const double base = static_cast<double>(a + e);
-        auto E = [&](double tau) {
-            double sum = 0.0;
-            for (int m = 0; m < q + h; ++m) {
-                const double d =
-                    read(base - tau / 2 + m, data, 1.0, channels) - read(base - tau / 2 + m + tau, data, 1.0, channels);
-                sum += d * d * spanWindow[2 * m];
+    // The level of the frame at a: the windowed energy's root over the span
+    // that starts N/4 before it, samples inside the data only.
+    double level(std::int64_t a) const {
+        double sum = 0.0;
+        for (int j = 0; j < L; ++j) {
+            const std::int64_t pos = a - q + j;
+            if (pos < 0 || pos >= frames) continue;
+            const double v = read(static_cast<double>(pos), data, 1.0, channels) * spanWindow[j];
+            sum += v * v;
+        }
+        return std::sqrt(sum);
+    }
+
+    double loudest() const {
+        double most = 0.0;
+        for (std::int64_t a = 0; a <= frames; a += Step) most = std::max(most, level(a));
+        return most;
+    }
+
+    // The coarse difference at a whole lag: the smallest D at the lag and
+    // its neighbours within the range, over the energy the lag compares.
+    double coarse(const Stages& st, int lag, int lowest, int highest) const {
+        if (lag < lowest || lag > highest) return 2.0;
+        double smallest = st.D[lag];
+        if (lag - 1 >= lowest) smallest = std::min(smallest, st.D[lag - 1]);
+        if (lag + 1 <= highest) smallest = std::min(smallest, st.D[lag + 1]);
+        const int s = e + q - (lag >> 1);
+        double energy = 0.0;
+        for (int i = 0; i < q + h; ++i)
+            energy += (st.x[s + i] * st.x[s + i] + st.x[s + i + lag] * st.x[s + i + lag]) * spanWindow[2 * i];
+        return energy > 0.0 ? smallest / energy : 1.0;
+    }
+
+    // The frame estimate with the period decision and the voicing of loud
+    // periodic frames, every rule written out in the plainest way.
+    double decidedPitch(std::int64_t a, int lowest, int highest, int mode, double loudestLevel) const {
+        const Stages st = stages(a, lowest, highest);
+        const int c = static_cast<int>(st.candidates.size());
+        if (c == 0) return 0.0;
+        const bool few = mode != 1 || (highest - lowest + 1) / c > lowest;
+        const double lvl = level(a);
+        const bool loud = lvl > 0.0 && lvl >= 0.0316 * loudestLevel;
+        if (!few && !loud) return 0.0;
+
+        std::vector<Refinement> judged{startRefinement(st.u)};
+        refine(a, judged[0], 0.25);
+        if (loud) {
+            const double chosen = judged[0].lag();
+            std::vector<int> parts;
+            std::vector<int> multiples;
+            for (int k = 2; chosen / k >= std::max(lowest, 1); ++k)
+                parts.push_back(static_cast<int>(std::lround(chosen / k)));
+            for (int k = 2; std::lround(chosen * k) <= highest; ++k)
+                multiples.push_back(static_cast<int>(std::lround(chosen * k)));
+            const double coarseU = coarse(st, st.u, lowest, highest);
+            double bestCoarse = coarseU;
+            for (const int lag : parts) bestCoarse = std::min(bestCoarse, coarse(st, lag, lowest, highest));
+            for (const int lag : multiples) bestCoarse = std::min(bestCoarse, coarse(st, lag, lowest, highest));
+            std::vector<int> promising;
+            for (const int lag : parts)
+                if (coarse(st, lag, lowest, highest) <= bestCoarse + 0.15) promising.push_back(lag);
+            for (const int lag : multiples)
+                if (coarse(st, lag, lowest, highest) < coarseU) promising.push_back(lag);
+            for (const int lag : promising) {
+                judged.push_back(startRefinement(lag));
+                refine(a, judged.back(), 0.25);
             }
-            return sum;
-        };
-        const double tol = u / 80000.0;
-        double B = 1.0;
-        double z = u;
-        double Ebest = 1e30;
-        double choice = z;
-        double lag = -1.0;
-        do {
-            const double lags[3] = {z - B, z, z + B};
-            for (int k = 0; k < 3; ++k) {
-                const double value = (k == 1 && B < 1.0) ? Ebest : E(lags[k]);
-                if (value < Ebest) {
-                    choice = lags[k];
-                    Ebest = value;
+        }
+        double smallest = 1e30;
+        for (const Refinement& r : judged) smallest = std::min(smallest, r.normalised());
+        std::size_t pick = 0;
+        if (smallest <= 0.5) {
+            // Among the lags within 0.02 of the best, the shortest; the first on a tie.
+            double shortest = 1e30;
+            for (std::size_t i = 0; i < judged.size(); ++i) {
+                if (judged[i].normalised() <= smallest + 0.02 && judged[i].lag() < shortest) {
+                    shortest = judged[i].lag();
+                    pick = i;
                 }
             }
-            if (choice != z) {
-                if (std::fabs(choice - u) > 1.0) {
-                    lag = u;
-                    break;
-                }
-                z = choice;
-            }
-            choice = z;
-            B /= 2.0;
-        } while (B > tol);
-        if (lag < 0.0) lag = z;
+        }
+        if (!few && !(judged[pick].normalised() <= 0.2 && judged[0].normalised() <= 0.2)) return 0.0;
+        Refinement winner = judged[pick];
+        refine(a, winner, 0.0);
+        const double lag = winner.lag();
         return lag > 0.0 ? rate / lag : 0.0;
     }
 
@@ -175,7 +306,30 @@ double literalFramePitch(const LoadedSample& sample, std::int64_t a, int lowest,
     return Literal(sample, windowLength, frameStep).pitch(a, lowest, highest, mode);
 }
 
-FrequencyList literalAnalysis(const LoadedSample& sample, int N, int Step) {
+LiteralChoice literalChoice(const LoadedSample& sample, std::int64_t a, int lowest, int highest, int windowLength,
+                            int frameStep) {
+    const Literal lit(sample, windowLength, frameStep);
+    const auto st = lit.stages(a, lowest, highest);
+    return {static_cast<int>(st.candidates.size()), st.u};
+}
+
+double literalRefinement(const LoadedSample& sample, std::int64_t a, int lag, int windowLength, int frameStep) {
+    const Literal lit(sample, windowLength, frameStep);
+    auto r = lit.startRefinement(lag);
+    lit.refine(a, r, 0.0);
+    return r.lag();
+}
+
+double slowLoudestLevel(const LoadedSample& sample, int windowLength, int frameStep) {
+    return Literal(sample, windowLength, frameStep).loudest();
+}
+
+double slowFramePitch(const LoadedSample& sample, std::int64_t a, int lowest, int highest, int mode, int windowLength,
+                      int frameStep, double loudestLevel) {
+    return Literal(sample, windowLength, frameStep).decidedPitch(a, lowest, highest, mode, loudestLevel);
+}
+
+FrequencyList slowAnalysis(const LoadedSample& sample, int N, int Step) {
     const Literal lit(sample, N, Step);
     const int rate = lit.rate;
     const int q = lit.q;
@@ -185,7 +339,9 @@ FrequencyList literalAnalysis(const LoadedSample& sample, int N, int Step) {
     const auto S = static_cast<int>(lit.frames / Step + 1);
     std::vector<double> freq(S + 1, 0.0);
     std::vector<double> amp(S + 1, 0.0);
-    for (std::int64_t p = 0; p < lit.frames; p += Step) freq[p / Step] = lit.pitch(p, minLag, maxLag, 1);
+    const double loudest = lit.loudest();
+    for (std::int64_t p = 0; p < lit.frames; p += Step)
+        freq[p / Step] = lit.decidedPitch(p, minLag, maxLag, 1, loudest);
 
     double sumW = 0.0;
     double sumWf = 0.0;
@@ -219,7 +375,7 @@ FrequencyList literalAnalysis(const LoadedSample& sample, int N, int Step) {
     auto redo = [&](int k, double G) {
         const int lo = static_cast<int>(std::floor(0.9091 * G));
         const int hi = std::min(static_cast<int>(std::ceil(1.1 * G)), q + h);
-        freq[k] = lit.pitch(static_cast<std::int64_t>(k) * Step, lo, hi, 2);
+        freq[k] = lit.decidedPitch(static_cast<std::int64_t>(k) * Step, lo, hi, 2, loudest);
         return freq[k];
     };
     double prevA = 0;
@@ -239,6 +395,29 @@ FrequencyList literalAnalysis(const LoadedSample& sample, int N, int Step) {
             if (freq[k] < 1) {
                 nextA = k == S - 1 ? 0 : freq[k + 1];
                 if (prevA > 0 && nextA > 0 && ratio(prevA, nextA) > 0.9091) redo(k, rate / ((nextA + prevA) * 0.5));
+            }
+        } else if (prevA > 0 && (ratio(freq[k], 2 * prevA) > 0.9091 || ratio(freq[k], 0.5 * prevA) > 0.9091)) {
+            // A run of at most N / Step frames an octave away from the frame before it,
+            // followed by one that agrees with that frame: each frame an octave off the
+            // straight line between the two is tried near it, kept if nothing is found.
+            auto octave = [&](double f, double g) { return ratio(f, 2 * g) > 0.9091 || ratio(f, 0.5 * g) > 0.9091; };
+            int end = k;
+            while (end < S && end - k < std::max(1, N / Step) && freq[end] > 0 && octave(freq[end], prevA)) ++end;
+            const double after = end < S ? freq[end] : 0;
+            if (after > 0 && ratio(after, prevA) > 0.9091) {
+                for (int j = k; j < end; ++j) {
+                    const double guide = prevA + (after - prevA) * (j - k + 1) / (end - k + 1.0);
+                    if (!octave(freq[j], guide)) continue;
+                    const double before = freq[j];
+                    const double found = redo(j, rate / guide);
+                    const std::int64_t a = static_cast<std::int64_t>(j) * Step;
+                    auto normalised = [&](double f) {
+                        const auto [value, energy] = lit.E(a, rate / f);
+                        return energy > 0 ? value / energy : 1.0;
+                    };
+                    // Taken only when its period repeats the frame nearly as well as the old one.
+                    if (found < 1 || normalised(found) > normalised(before) + 0.1) freq[j] = before;
+                }
             }
         }
         prevB = prevA;

@@ -69,7 +69,8 @@ TEST(FramePool, EveryFrameHandedOverIsClaimedExactlyOnce) {
             missed += count.load() == 0;
         }
         // Past the deadline the threads finish the round after this one.
-        if (r + 2 < kRounds && rounds.load() == kRounds && std::chrono::steady_clock::now() > deadline) rounds.store(r + 2);
+        if (r + 2 < kRounds && rounds.load() == kRounds && std::chrono::steady_clock::now() > deadline)
+            rounds.store(r + 2);
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(doubled, 0);

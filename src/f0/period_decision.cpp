@@ -1,0 +1,79 @@
+#include "f0/period_decision.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kestrand {
+
+namespace {
+
+// The related lags of a refined lag that are worth refining: its parts
+// (while at least lowestLag) that the low-passed frame nearly repeats after,
+// as nearly as after the best of them, and its multiples (while at most
+// highestLag) that it repeats after better than after the chosen lag.
+std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, const FramePitchScratch& scratch, double chosen,
+                                      int chosenLag, int lowestLag, int highestLag) {
+    std::vector<int> parts;
+    std::vector<int> multiples;
+    const double shortest = std::max(lowestLag, 1);
+    for (int k = 2; chosen / k >= shortest; ++k) parts.push_back(static_cast<int>(std::lround(chosen / k)));
+    for (int k = 2; std::lround(chosen * k) <= highestLag; ++k)
+        multiples.push_back(static_cast<int>(std::lround(chosen * k)));
+
+    auto coarse = [&](int lag) {
+        return lag >= lowestLag && lag <= highestLag ? wholeLagDifference(setup, scratch, lag, lowestLag, highestLag)
+                                                     : 2.0;
+    };
+    const double chosenCoarse = coarse(chosenLag);
+    std::vector<double> partCoarse;
+    std::vector<double> multipleCoarse;
+    double bestCoarse = chosenCoarse;
+    for (const int lag : parts) bestCoarse = std::min(bestCoarse, partCoarse.emplace_back(coarse(lag)));
+    for (const int lag : multiples) bestCoarse = std::min(bestCoarse, multipleCoarse.emplace_back(coarse(lag)));
+
+    std::vector<int> promising;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        if (partCoarse[i] <= bestCoarse + kScreeningMargin) promising.push_back(parts[i]);
+    for (std::size_t i = 0; i < multiples.size(); ++i)
+        if (multipleCoarse[i] < chosenCoarse) promising.push_back(multiples[i]);
+    return promising;
+}
+
+}  // namespace
+
+PeriodChoice decidePeriod(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                          int chosenLag, int lowestLag, int highestLag, bool judgeRelated) {
+    std::vector<LagRefinement> judged;
+    judged.push_back(beginRefinement(chosenLag));
+    continueRefinement(setup, scratch, position, judged.front(), kJudgingWidth);
+    if (judgeRelated) {
+        for (const int lag :
+             promisingRelatedLags(setup, scratch, judged.front().lag(), chosenLag, lowestLag, highestLag)) {
+            judged.push_back(beginRefinement(lag));
+            continueRefinement(setup, scratch, position, judged.back(), kJudgingWidth);
+        }
+    }
+    double smallest = judged.front().normalisedDifference();
+    for (const LagRefinement& r : judged) smallest = std::min(smallest, r.normalisedDifference());
+    // The shortest lag about as good as the best (the first one on a tie),
+    // when the best shows that the frame repeats at all.
+    std::size_t pick = 0;
+    if (smallest <= kRepeatingDifference) {
+        for (std::size_t i = 1; i < judged.size(); ++i) {
+            if (judged[i].normalisedDifference() > smallest + kPeriodTolerance) continue;
+            if (judged[pick].normalisedDifference() > smallest + kPeriodTolerance ||
+                judged[i].lag() < judged[pick].lag())
+                pick = i;
+        }
+    }
+    LagRefinement& winner = judged[pick];
+    PeriodChoice choice;
+    choice.difference = winner.normalisedDifference();
+    choice.chosenDifference = judged.front().normalisedDifference();
+    continueRefinement(setup, scratch, position, winner, 0.0);
+    choice.lag = winner.lag();
+    return choice;
+}
+
+}  // namespace kestrand
