@@ -61,17 +61,5 @@ TEST(LoaderChoice, ExistingFilesAreSamplesWhateverTheirNames) {
     EXPECT_EQ(chooseLoader(L"d.exe x"), LoaderKind::CommandOutput);
 }
 
-TEST(LoaderChoice, HostCommandLinesRunThroughTheShell) {
-    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
-    const auto sample = loadInput(
-        L"true.exe 2>/dev/null; printf 'RIFF....WAVEfmt \\020\\0\\0\\0\\1\\0\\1\\0"
-        L"\\104\\254\\0\\0\\210\\130\\1\\0\\2\\0\\020\\0data\\0\\0\\0\\0ab'",
-        1);
-    ASSERT_TRUE(sample);
-    EXPECT_EQ(sample->dataBytes, 2u);
-    EXPECT_EQ(sample->bytes, (std::vector<std::uint8_t>{'a', 'b', 0, 0}));
-    EXPECT_EQ(sample->info.samplesPerSec, 44100u);
-}
-
 }  // namespace
 }  // namespace kestrand
