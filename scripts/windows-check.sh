@@ -178,24 +178,55 @@ PY
   cmp "$target-c4.wav" "$target-dash.wav" || { echo "FAIL: standard output differs from the file"; exit 1; }
   echo "  standard output: same bytes as the file"
 
-  # A decoder plug-in module built for this target.
+  # A decoder plug-in module built for this target, in a folder that has to be
+  # allowed: refused (and not loaded) until it is listed.
   mkdir -p "mod $target"
   cp a.wav "mod $target/a.wav"
   "${cc[$target]}" -O1 -shared -static-libgcc -DWAVE_PAIR -Wl,--kill-at -o "mod $target/dec.dll" \
     "$root/tests/input/plugins/test_plugin.c"
-  wine "$exe" "\"mod $target\\dec.dll\" a" "$target-plugin.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  modules=$(winepath -w "$work/mod $target")
+  refused=$(KESTRAND_PLUGIN_LOADED=loaded.txt wine "$exe" "\"mod $target\\dec.dll\" a" "$target-refused.wav" C4 100 "" 0 600 60 0 100 0 2>&1 >/dev/null || true)
+  [[ "$refused" == *"kestrand: not loading \""*"dec.dll\": modules named in the input name load only from kestrand's folder"*"KESTRAND_TRUSTED_DECODERS."* ]] ||
+    { echo "FAIL: no refusal for a module outside the allowed folders: $refused"; exit 1; }
+  [ ! -e "$target-refused.wav" ] && [ ! -e loaded.txt ] && [ ! -e "mod $target/loaded.txt" ] ||
+    { echo "FAIL: a refused module was loaded or a note written"; exit 1; }
+  KESTRAND_TRUSTED_DECODERS="$modules" wine "$exe" "\"mod $target\\dec.dll\" a" "$target-plugin.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
   cmp "$target-c4.wav" "$target-plugin.wav" || { echo "FAIL: the plug-in module's note differs"; exit 1; }
-  failed=$(wine "$exe" "\"mod $target\\dec.dll\" null" "$target-null.wav" C4 100 "" 0 600 60 0 100 0 || true)
+  failed=$(KESTRAND_TRUSTED_DECODERS="$modules" wine "$exe" "\"mod $target\\dec.dll\" null" "$target-null.wav" C4 100 "" 0 600 60 0 100 0 || true)
   [[ "$failed" == *"失敗"* ]] || { echo "FAIL: no Japanese failure message from the plug-in path"; exit 1; }
-  echo "  plug-in module: loads, renders the same note, failure message in Japanese"
+  echo "  plug-in module: refused outside the allowed folders; allowed, renders the same note; failure message in Japanese"
 
-  # An outside decoder through the command processor, with blanks in both paths.
+  # An outside decoder of the user's variable, started directly, with blanks in both paths.
   mkdir -p "dec $target"
   "${cc[$target]}" -O1 -static -o "dec $target/flac.exe" "$root/tests/input/tools/wave_cat.c"
   cp a.wav "my a.flac"
   flacpath="dec $target\\flac.exe" wine "$exe" "my a.flac" "$target-decoder.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
   cmp "$target-c4.wav" "$target-decoder.wav" || { echo "FAIL: the decoder's note differs"; exit 1; }
-  echo "  outside decoder: started through the command processor, same note"
+  echo "  outside decoder: started directly, same note"
+
+  # A command line in the input name: started without the command processor,
+  # so "&" and ">" are plain arguments; only from an allowed folder.
+  decoders=$(winepath -w "$work/dec $target")
+  command="\"dec $target\\flac.exe\" &echo pwned>pwned.txt& a.wav"
+  refused=$(wine "$exe" "$command" "$target-refused.wav" C4 100 "" 0 600 60 0 100 0 2>&1 >/dev/null || true)
+  [[ "$refused" == *"kestrand: not running \""*"flac.exe\": programs named in the input name run only from kestrand's folder"* ]] ||
+    { echo "FAIL: no refusal for a program outside the allowed folders: $refused"; exit 1; }
+  [ ! -e "$target-refused.wav" ] || { echo "FAIL: a refused command wrote a note"; exit 1; }
+  KESTRAND_TRUSTED_DECODERS="$decoders" wine "$exe" "$command" "$target-command.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  cmp "$target-c4.wav" "$target-command.wav" || { echo "FAIL: the command line's note differs"; exit 1; }
+  [ ! -e pwned.txt ] || { echo "FAIL: the command line ran through the command processor"; exit 1; }
+  # A program beside kestrand.exe is allowed by its bare name.
+  mkdir -p "installed $target"
+  cp "$exe" "installed $target/kestrand.exe"
+  cp "dec $target/flac.exe" "installed $target/dec.exe"
+  wine "installed $target/kestrand.exe" "dec.exe a.wav" "$target-beside.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  cmp "$target-c4.wav" "$target-beside.wav" || { echo "FAIL: the program beside kestrand.exe was not used"; exit 1; }
+  # A sample whose name looks like a command line is the sample it is.
+  cp a.wav "x.exe &mkdir pwned&.wav"
+  wine "$exe" "x.exe &mkdir pwned&.wav" "$target-named.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  cmp "$target-c4.wav" "$target-named.wav" || { echo "FAIL: the sample named like a command differs"; exit 1; }
+  [ ! -e pwned ] || { echo "FAIL: a sample's name was run"; exit 1; }
+  echo "  command line: refused outside the allowed folders; allowed, no command processor, same note; a sample named like a command renders as itself"
 
   # The other two programs.
   pitch=$(echo "0 20 40 50 40 20 0 -20 -40 -50 -40 -20 0" | wine "$root/${folder[$target]}/kestrandpitch.exe" encode std 0 | tr -d '\r')

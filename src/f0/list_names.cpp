@@ -33,9 +33,14 @@ std::optional<FrequencyListNames> frequencyListNamesFor(const std::wstring& inpu
     if (inputText.size() >= kInputCapacity) return std::nullopt;
     FrequencyListNames names;
 
-    auto match = inputText.find(L".exe ");
-    if (match == std::wstring::npos) match = inputText.find(L".exe\" ");
-    if (match == std::wstring::npos) match = inputText.find(L".dll ");
+    // An existing file is a sample, whatever its name holds, and the input
+    // loader reads it as one; its list lies beside it like any sample's.
+    auto match = std::wstring::npos;
+    if (!isRegularFile(inputText)) {
+        match = inputText.find(L".exe ");
+        if (match == std::wstring::npos) match = inputText.find(L".exe\" ");
+        if (match == std::wstring::npos) match = inputText.find(L".dll ");
+    }
     if (match == std::wstring::npos) {
         names.first = inputText + L".frq";
         underscoreWave(names.first);

@@ -14,7 +14,8 @@ struct FrequencyListNames {
     std::wstring cacheDirectory;  // decoder inputs: "<decoder path>#frequenz"
 };
 
-// The list file names of an input text. Plain: the text + ".frq", with
+// The list file names of an input text. An existing file is plain whatever
+// its name holds. Plain: the text + ".frq", with
 // ".wav.frq" turned into "_wav.frq". Decoder: the arguments after the decoder
 // name, with "/", ":" and "\" turned into "#", quote, "*" and "?" into "+" and
 // spaces into "_", form the list name; it is looked for in the folder of the

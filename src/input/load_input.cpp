@@ -4,15 +4,19 @@
 #include "audio/wave_reader.h"
 #include "input/input_text.h"
 #include "input/loaders.h"
+#include "platform/files.h"
 
 namespace kestrand {
 
-LoaderKind chooseLoader(std::wstring_view inputText) {
-    if (inputText.find(L".exe ") != std::wstring_view::npos || inputText.find(L".exe\" ") != std::wstring_view::npos) {
-        return LoaderKind::CommandOutput;
-    }
-    if (inputText.find(L".dll ") != std::wstring_view::npos || inputText.find(L".dll\" ") != std::wstring_view::npos) {
-        return LoaderKind::Plugin;
+LoaderKind chooseLoader(const std::wstring& inputText) {
+    // A file that exists is that file, whatever its name holds.
+    if (!isRegularFile(inputText)) {
+        if (inputText.find(L".exe ") != std::wstring::npos || inputText.find(L".exe\" ") != std::wstring::npos) {
+            return LoaderKind::CommandOutput;
+        }
+        if (inputText.find(L".dll ") != std::wstring::npos || inputText.find(L".dll\" ") != std::wstring::npos) {
+            return LoaderKind::Plugin;
+        }
     }
     if (hasExtension(inputText, L".wav")) return LoaderKind::Wave;
     if (hasExtension(inputText, L".aif") || hasExtension(inputText, L".aiff")) return LoaderKind::Aiff;

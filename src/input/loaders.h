@@ -16,9 +16,14 @@
 
 namespace kestrand {
 
-// Runs a command line written by the host (a text containing ".exe ") through
-// the command processor as given and reads its standard output as a canonical
-// WAV stream. "失敗" on standard output when the stream is not RIFF/WAVE.
+// Runs a command line from the input text (a text containing ".exe ") and
+// reads its standard output as a canonical WAV stream. The text is split into
+// the program and its arguments by the system's rules (splitCommandLine) and
+// the program started directly, without a shell or command processor; the
+// program must be allowed (allowedNamedFile) or the loadmodule command that
+// the text begins with, which then gets the rest of the text as its one
+// argument. Nothing when it is refused or cannot be started; "失敗" on
+// standard output when the stream is not RIFF/WAVE.
 std::optional<LoadedSample> loadCommandOutput(const std::wstring& commandText, std::int32_t slack);
 
 // Loads a file by its extension: ".wav" with readWaveBytes, the compressed
@@ -51,7 +56,8 @@ std::optional<std::wstring> uriLocalName(const std::wstring& uriPath);
 
 // Loads a sample through a decoder plug-in module: the text is a module path
 // ending in ".dll" (optionally in double quotes), a blank and the argument
-// for the module.
+// for the module. The module must be allowed (allowedNamedFile) or be the one
+// loadmodule names; it is loaded by its full path.
 std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::int32_t slack);
 
 }  // namespace kestrand

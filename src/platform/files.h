@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestrand {
 
@@ -14,6 +15,14 @@ namespace kestrand {
 inline constexpr wchar_t kPathSeparator = L'\\';
 #else
 inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
+// The separator between the folders of a path list in an environment
+// variable (";" on Windows, ":" elsewhere).
+#ifdef _WIN32
+inline constexpr wchar_t kPathListSeparator = L';';
+#else
+inline constexpr wchar_t kPathListSeparator = L':';
 #endif
 
 struct FileCloser {
@@ -34,6 +43,23 @@ std::optional<std::uint64_t> openFileLength(std::FILE* file);
 
 // True when something exists at the path.
 bool fileExists(const std::wstring& path);
+
+// True when the path names an existing regular file (links followed): not a
+// folder, device or pipe.
+bool isRegularFile(const std::wstring& path);
+
+// True when the path is absolute: starts with "/" on POSIX; starts with a
+// drive letter and a separator, or with two separators, on Windows.
+bool isAbsolutePath(std::wstring_view path);
+
+// The absolute form of an existing path with every link, "." and ".." resolved
+// (on Windows also short names, the case the file system keeps, and the
+// "\\?\" prefix removed), so that two names of one folder compare equal.
+// Nothing when the path does not exist.
+std::optional<std::wstring> canonicalPath(const std::wstring& path);
+
+// True when two canonical paths are the same (ignoring case on Windows).
+bool samePath(std::wstring_view a, std::wstring_view b);
 
 // Creates one directory. True when it was created or already exists.
 bool makeDirectory(const std::wstring& path);

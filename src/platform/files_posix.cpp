@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/files.h"
@@ -36,6 +37,24 @@ bool fileExists(const std::wstring& path) {
     struct stat info {};
     return ::stat(systemPath(path).c_str(), &info) == 0;
 }
+
+bool isRegularFile(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(systemPath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isAbsolutePath(std::wstring_view path) { return !path.empty() && path[0] == L'/'; }
+
+std::optional<std::wstring> canonicalPath(const std::wstring& path) {
+    if (path.empty()) return std::nullopt;
+    char* resolved = ::realpath(narrow(path).c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    std::wstring result = widen(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool samePath(std::wstring_view a, std::wstring_view b) { return a == b; }
 
 bool makeDirectory(const std::wstring& path) {
     if (::mkdir(systemPath(path).c_str(), 0777) == 0) return true;

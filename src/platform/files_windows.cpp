@@ -25,6 +25,48 @@ std::optional<std::uint64_t> openFileLength(std::FILE* file) {
 
 bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool isRegularFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+bool isAbsolutePath(std::wstring_view path) {
+    const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == L'\\' || path[i] == L'/'); };
+    const bool drive = path.size() >= 2 && path[1] == L':' &&
+                       ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+    return (drive && separator(2)) || (separator(0) && separator(1));
+}
+
+std::optional<std::wstring> canonicalPath(const std::wstring& path) {
+    if (path.empty()) return std::nullopt;
+    // Opening the file or folder itself (no access rights needed) lets the
+    // system name it after links, short names and "..".
+    HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    ::CloseHandle(handle);
+    std::wstring result;
+    if (length > 0 && length < buffer.size()) {
+        result.assign(buffer.data(), length);
+    } else {
+        const DWORD full = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (full == 0 || full >= buffer.size()) return std::nullopt;
+        result.assign(buffer.data(), full);
+    }
+    if (result.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + result.substr(8);
+    if (result.rfind(L"\\\\?\\", 0) == 0) return result.substr(4);
+    return result;
+}
+
+bool samePath(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
 bool makeDirectory(const std::wstring& path) {
     if (_wmkdir(path.c_str()) == 0) return true;
     return errno == EEXIST;

@@ -17,21 +17,12 @@ namespace kestrand {
 
 void PipeCloser::operator()(std::FILE* pipe) const noexcept {
     if (pipe == nullptr) return;
-    if (processId == 0) {
-        ::pclose(pipe);
-        return;
-    }
     // Closing our end first lets a program that is still writing stop with a
     // broken pipe instead of waiting for a reader forever.
     std::fclose(pipe);
-    const auto child = static_cast<pid_t>(processId);
+    const auto child = static_cast<pid_t>(process);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-}
-
-PipePtr startCommandForReading(const std::wstring& commandLine) {
-    std::fflush(nullptr);
-    return PipePtr(::popen(narrowForSystem(commandLine).c_str(), "r"));
 }
 
 PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
@@ -74,7 +65,7 @@ PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
         ::waitpid(child, &status, 0);
         return nullptr;
     }
-    return PipePtr(stream, PipeCloser{static_cast<std::int64_t>(child)});
+    return PipePtr(stream, PipeCloser{static_cast<std::intptr_t>(child)});
 }
 
 }  // namespace kestrand

@@ -113,6 +113,10 @@ TEST(InputText, LoadModulePrefixesTheFileName) {
     EXPECT_EQ(*parse({sample, L"o.wav"}).voiceFile, L"/opt/dec.dll a.wav");
     EXPECT_EQ(*parse({L"a.mp3.wav", L"o.wav"}).voiceFile, L"/opt/dec.dll a.mp3.wav");  // no cut here
     EXPECT_EQ(*parse({L"/x/dec.dll /v/a.mp3.wav", L"o.wav"}).voiceFile, L"/x/dec.dll /v/a.mp3");
+    // An existing sample whose name holds ".dll " is a sample like any other.
+    test::TempDir dir;
+    test::writeFileBytes(dir / "x.dll a.wav", {});
+    EXPECT_EQ(*parse({test::widePath(dir / "x.dll a.wav"), L"o.wav"}).voiceFile, L"/opt/dec.dll x.dll a.wav");
     test::unsetEnvironment("loadmodule");
 }
 

@@ -3,6 +3,7 @@
 
 #include "f0/list_names.h"
 #include "platform/files.h"
+#include "support/test_files.h"
 
 namespace kestrand {
 namespace {
@@ -27,6 +28,13 @@ TEST(FrequencyListNames, PlainSamplePaths) {
     names = frequencyListNamesFor(p(L"/v/a.mp3"));
     ASSERT_TRUE(names);
     EXPECT_EQ(names->first, p(L"/v/a.mp3.frq"));
+    // A sample whose name holds a decoder marker is still a sample.
+    test::TempDir dir;
+    test::writeFileBytes(dir / "x.exe ;y.wav", {});
+    names = frequencyListNamesFor(test::widePath(dir / "x.exe ;y.wav"));
+    ASSERT_TRUE(names);
+    EXPECT_FALSE(names->decoder);
+    EXPECT_EQ(names->first, test::widePath(dir / "x.exe ;y_wav.frq"));
 }
 
 TEST(FrequencyListNames, DecoderProgramWithQuotedArgument) {

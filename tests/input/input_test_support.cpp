@@ -38,6 +38,16 @@ ScopedEnvironment::~ScopedEnvironment() {
     }
 }
 
+ScopedWorkingFolder::ScopedWorkingFolder(const std::filesystem::path& folder)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+}
+
+ScopedWorkingFolder::~ScopedWorkingFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+}
+
 std::filesystem::path writeScript(const std::filesystem::path& path, const std::string& body) {
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

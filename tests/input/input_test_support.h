@@ -23,6 +23,18 @@ private:
     std::optional<std::string> old_;
 };
 
+// Makes a folder the working folder and goes back to the previous one when it goes.
+class ScopedWorkingFolder {
+public:
+    explicit ScopedWorkingFolder(const std::filesystem::path& folder);
+    ~ScopedWorkingFolder();
+    ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+    ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
 // Writes a /bin/sh script with the given body and makes it executable.
 std::filesystem::path writeScript(const std::filesystem::path& path, const std::string& body);
 
