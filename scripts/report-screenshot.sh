@@ -42,14 +42,15 @@ def write(name, samples, rate=44100):
 def tone(hz, n, amp=9000):
     return [amp * (math.sin(2 * math.pi * hz * i / 44100) + 0.5 * math.sin(4 * math.pi * hz * i / 44100)) for i in range(n)]
 random.seed(7)
-write("octave_up.wav", tone(523.25, 26000))
+# The bundled syllables are sung near G4 (392 Hz).
+write("octave_up.wav", tone(784.0, 26000))
 write("breath.wav", [random.gauss(0, 3000) for _ in range(22050)])
-write("noisy_vowel.wav", tone(261.6, 9000) + [random.gauss(0, 9000) for _ in range(9000)] + tone(261.6, 9000))
+write("noisy_vowel.wav", tone(392.0, 9000) + [random.gauss(0, 9000) for _ in range(9000)] + tone(392.0, 9000))
 # A vowel whose pitch halves for a moment: an octave jump in its list.
 jump = []
 phase = 0.0
 for i in range(26000):
-    hz = 130.8 if 11000 <= i < 15000 else 261.6
+    hz = 196.0 if 11000 <= i < 15000 else 392.0
     phase += 2 * math.pi * hz / 44100
     jump.append(9000 * (math.sin(phase) + 0.3 * math.sin(2 * phase)))
 write("octave_jump.wav", jump)

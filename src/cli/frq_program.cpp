@@ -236,9 +236,10 @@ int kestrandFrqMain(const std::vector<std::wstring>& args) {
     std::string error;
     const auto parsed = parseFrqOptions(args, error);
     if (!parsed) {
-        printErr("kestrandfrq: %s\nUsage: kestrandfrq [--rebuild | --check] [--report FILE.html] [--jobs N] FOLDER...\n"
-                 "kestrandfrq --help says more.\n",
-                 error.c_str());
+        printErr(
+            "kestrandfrq: %s\nUsage: kestrandfrq [--rebuild | --check] [--report FILE.html] [--jobs N] FOLDER...\n"
+            "kestrandfrq --help says more.\n",
+            error.c_str());
         return 2;
     }
     const FrqOptions& options = *parsed;
@@ -337,10 +338,10 @@ int kestrandFrqMain(const std::vector<std::wstring>& args) {
 
     // The summary.
     const std::size_t failed = counts[static_cast<int>(SampleOutcome::Failed)];
-    std::string summary = "kestrandfrq: " + std::to_string(total) + " samples in " + oneDecimal(seconds) +
-                          " s with " + std::to_string(workers) + " workers: " +
-                          std::to_string(counts[static_cast<int>(SampleOutcome::Analysed)]) + " analysed, " +
-                          std::to_string(counts[static_cast<int>(SampleOutcome::UpToDate)]) + " up to date, ";
+    std::string summary =
+        "kestrandfrq: " + std::to_string(total) + " samples in " + oneDecimal(seconds) + " s with " +
+        std::to_string(workers) + " workers: " + std::to_string(counts[static_cast<int>(SampleOutcome::Analysed)]) +
+        " analysed, " + std::to_string(counts[static_cast<int>(SampleOutcome::UpToDate)]) + " up to date, ";
     if (options.checkOnly) {
         summary += std::to_string(counts[static_cast<int>(SampleOutcome::Outdated)]) + " older than their sample, " +
                    std::to_string(counts[static_cast<int>(SampleOutcome::NoList)]) + " without a list, ";

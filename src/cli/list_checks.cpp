@@ -39,7 +39,8 @@ std::optional<double> medianOf(std::vector<double> values) {
 ListReview reviewList(const FrequencyList& list, bool fitsSample, std::optional<double> folderMedian) {
     ListReview review;
     if (!fitsSample) {
-        review.flags.push_back({ListConcern::DoesNotFitSample, "the list does not fit its sample (length, rate or step)"});
+        review.flags.push_back(
+            {ListConcern::DoesNotFitSample, "the list does not fit its sample (length, rate or step)"});
         review.score += 1000.0;
     }
     const std::size_t count = frameCount(list);
@@ -51,28 +52,37 @@ ListReview reviewList(const FrequencyList& list, bool fitsSample, std::optional<
         return review;
     }
 
-    // Loud stretches without pitch: the longest one is reported.
-    const double loudest = count == 0 ? 0.0 : *std::max_element(amp.begin(), amp.begin() + static_cast<std::ptrdiff_t>(count));
+    // Loud stretches without pitch: the longest one is reported. A stray
+    // voiced frame or two (the analysis finds pitch in noise now and then)
+    // does not end a stretch.
+    const double loudest =
+        count == 0 ? 0.0 : *std::max_element(amp.begin(), amp.begin() + static_cast<std::ptrdiff_t>(count));
     const double msPerFrame = list.sampleRate > 0 ? 1000.0 * list.frameStep / list.sampleRate : 0.0;
     std::int32_t runStart = -1;
-    for (std::size_t k = 0; k <= count; ++k) {
-        const bool loudUnvoiced = k < count && loudest > 0.0 && amp[k] >= kLoudShare * loudest && !(f[k] > 0.0);
-        if (loudUnvoiced && runStart < 0) runStart = static_cast<std::int32_t>(k);
-        if (!loudUnvoiced && runStart >= 0) {
-            const auto last = static_cast<std::int32_t>(k) - 1;
-            if (review.loudFirst < 0 || last - runStart > review.loudLast - review.loudFirst) {
-                review.loudFirst = runStart;
-                review.loudLast = last;
-            }
-            runStart = -1;
+    std::int32_t runEnd = -1;
+    const auto closeRun = [&] {
+        if (runStart >= 0 && (review.loudFirst < 0 || runEnd - runStart > review.loudLast - review.loudFirst)) {
+            review.loudFirst = runStart;
+            review.loudLast = runEnd;
+        }
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!(loudest > 0.0 && amp[k] >= kLoudShare * loudest && !(f[k] > 0.0))) continue;
+        const auto at = static_cast<std::int32_t>(k);
+        if (runStart >= 0 && at - runEnd <= kBridgedFrames + 1) {
+            runEnd = at;
+        } else {
+            closeRun();
+            runStart = runEnd = at;
         }
     }
+    closeRun();
     if (review.loudFirst >= 0) {
         const double ms = (review.loudLast - review.loudFirst + 1) * msPerFrame;
         if (ms >= kLoudStretchMs) {
-            review.flags.push_back({ListConcern::LoudWithoutPitch,
-                                    formatted("a loud stretch of %.0f ms without pitch at %.0f ms", ms,
-                                              review.loudFirst * msPerFrame)});
+            review.flags.push_back(
+                {ListConcern::LoudWithoutPitch,
+                 formatted("a loud stretch of %.0f ms without pitch at %.0f ms", ms, review.loudFirst * msPerFrame)});
             review.score += 100.0 + ms / 10.0;
         } else {
             review.loudFirst = review.loudLast = -1;
@@ -86,19 +96,19 @@ ListReview reviewList(const FrequencyList& list, bool fitsSample, std::optional<
     }
     if (!review.jumpFrames.empty()) {
         const auto jumps = static_cast<double>(review.jumpFrames.size());
-        review.flags.push_back({ListConcern::OctaveJumps,
-                                formatted(jumps == 1 ? "%.0f octave jump between neighbouring frames"
-                                                     : "%.0f octave jumps between neighbouring frames",
-                                          jumps)});
+        review.flags.push_back(
+            {ListConcern::OctaveJumps, formatted(jumps == 1 ? "%.0f octave jump between neighbouring frames"
+                                                            : "%.0f octave jumps between neighbouring frames",
+                                                 jumps)});
         review.score += 50.0 + 10.0 * std::min(jumps, 20.0);
     }
 
     if (folderMedian && *folderMedian > 0.0 && list.freqAvg > 0.0) {
         const double distance = semitonesBetween(list.freqAvg, *folderMedian);
         if (distance >= kFarSemitones) {
-            review.flags.push_back({ListConcern::AverageFarFromMedian,
-                                    formatted("average %.1f Hz is %.1f semitones from the folder's median",
-                                              list.freqAvg, distance)});
+            review.flags.push_back(
+                {ListConcern::AverageFarFromMedian,
+                 formatted("average %.1f Hz is %.1f semitones from the folder's median", list.freqAvg, distance)});
             review.score += 50.0 + 5.0 * std::min(distance, 36.0);
         }
     }

@@ -26,18 +26,20 @@ struct ListFlag {
 
 struct ListReview {
     std::vector<ListFlag> flags;
-    double score = 0;                       // higher is worse; 0 when nothing looks wrong
-    std::vector<std::int32_t> jumpFrames;   // the later frame of each octave jump
-    std::int32_t loudFirst = -1;            // the longest loud stretch without pitch,
-    std::int32_t loudLast = -1;             // first and last frame; -1 when there is none
+    double score = 0;                      // higher is worse; 0 when nothing looks wrong
+    std::vector<std::int32_t> jumpFrames;  // the later frame of each octave jump
+    std::int32_t loudFirst = -1;           // the longest loud stretch without pitch,
+    std::int32_t loudLast = -1;            // first and last frame; -1 when there is none
 };
 
 // A jump counts when two neighbouring voiced frames are this many semitones apart or more.
 inline constexpr double kJumpSemitones = 9.0;
 // A frame is loud when its amplitude reaches this share of the list's largest one,
 inline constexpr double kLoudShare = 0.4;
-// and a loud stretch without pitch counts when it lasts this long.
+// and a loud stretch without pitch counts when it lasts this long; up to this
+// many voiced frames inside it do not break it.
 inline constexpr double kLoudStretchMs = 50.0;
+inline constexpr int kBridgedFrames = 2;
 // An average counts as far when it is this many semitones from the folder's median.
 inline constexpr double kFarSemitones = 6.0;
 

@@ -64,11 +64,11 @@ const char* concernClass(ListConcern concern) {
 }
 
 std::string drawing(const FrequencyList& list, const ListReview& review) {
-    const std::size_t count = std::min({static_cast<std::size_t>(std::max(list.listSize, 0)),
-                                        list.frequencies.size(), list.amplitudes.size()});
-    std::string svg = "<svg class=\"contour\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) + "\" viewBox=\"0 0 " +
-                      std::to_string(kWidth) + " " + std::to_string(kHeight) + "\">";
+    const std::size_t count = std::min(
+        {static_cast<std::size_t>(std::max(list.listSize, 0)), list.frequencies.size(), list.amplitudes.size()});
+    std::string svg = "<svg class=\"contour\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(kWidth) +
+                      "\" height=\"" + std::to_string(kHeight) + "\" viewBox=\"0 0 " + std::to_string(kWidth) + " " +
+                      std::to_string(kHeight) + "\">";
     if (count == 0) return svg + "</svg>";
     const double dx = count > 1 ? static_cast<double>(kWidth) / static_cast<double>(count - 1) : 0.0;
     const auto x = [&](std::size_t k) { return number(static_cast<double>(k) * dx); };
@@ -84,8 +84,8 @@ std::string drawing(const FrequencyList& list, const ListReview& review) {
     if (review.loudFirst >= 0) {
         const double from = review.loudFirst * dx;
         const double to = std::max(review.loudLast * dx, from + 2.0);
-        svg += "<rect class=\"loud\" x=\"" + number(from) + "\" y=\"0\" width=\"" + number(to - from) +
-               "\" height=\"" + std::to_string(kHeight) + "\"/>";
+        svg += "<rect class=\"loud\" x=\"" + number(from) + "\" y=\"0\" width=\"" + number(to - from) + "\" height=\"" +
+               std::to_string(kHeight) + "\"/>";
     }
     // The amplitude envelope.
     const double loudest =
@@ -121,8 +121,8 @@ std::string drawing(const FrequencyList& list, const ListReview& review) {
     for (const std::int32_t k : review.jumpFrames) {
         const auto at = static_cast<std::size_t>(k);
         if (at >= count) continue;
-        svg += "<circle class=\"jump\" cx=\"" + x(at) + "\" cy=\"" + number(pitchY(list.frequencies[at])) +
-               "\" r=\"5\"/>";
+        svg +=
+            "<circle class=\"jump\" cx=\"" + x(at) + "\" cy=\"" + number(pitchY(list.frequencies[at])) + "\" r=\"5\"/>";
     }
     return svg + "</svg>";
 }
@@ -133,7 +133,8 @@ constexpr const char* kStyle =
     "table.summary td.count{text-align:right}"
     "tr.flagged td.name,tr.failed td.name{border-left:6px solid #c62828}"
     "tr.clean td.name{border-left:6px solid #2e7d32}"
-    "ul.flags{margin:0;padding-left:1.1em;color:#b71c1c}"
+    "ul.flags{margin:0;padding-left:1.1em;color:#b71c1c}td.why{width:16em}"
+    "table.samples td.name{max-width:16em;overflow-wrap:anywhere}"
     "svg.contour{background:#fafafa;display:block}"
     ".grid{stroke:#ddd;stroke-width:1}.gridlabel{font-size:9px;fill:#999}"
     ".amplitude{fill:#90a4ae;fill-opacity:.45;stroke:none}"
@@ -195,23 +196,28 @@ std::string buildListReport(const std::string& title, std::vector<ReportRow> row
         html += "</table>\n";
     }
 
-    html += "<h2>Samples, worst first</h2>\n<p class=\"legend\"><span style=\"color:#1565c0\">&#9472; pitch "
-            "(50 to 1200 Hz, octave lines)</span><span style=\"color:#ef6c00\">- - average</span>"
-            "<span style=\"color:#78909c\">&#9632; amplitude</span><span style=\"color:#d50000\">&#9675; octave "
-            "jump, shaded: loud without pitch</span></p>\n";
+    html +=
+        "<h2>Samples, worst first</h2>\n<p class=\"legend\"><span style=\"color:#1565c0\">&#9472; pitch "
+        "(50 to 1200 Hz, octave lines)</span><span style=\"color:#ef6c00\">- - average</span>"
+        "<span style=\"color:#78909c\">&#9632; amplitude</span><span style=\"color:#d50000\">&#9675; octave "
+        "jump, shaded: loud without pitch</span></p>\n";
     html += "<table class=\"samples\">\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& row = rows[i];
-        const char* kind = row.outcome == SampleOutcome::Failed ? "failed" : row.review.flags.empty() ? "clean" : "flagged";
+        const char* kind = row.outcome == SampleOutcome::Failed ? "failed"
+                           : row.review.flags.empty()           ? "clean"
+                                                                : "flagged";
         html += "<tr class=\"sample " + std::string(kind) + "\" id=\"s" + std::to_string(i) + "\"><td class=\"name\">" +
                 escaped(row.name) + "<br><small>" + outcomeText(row.outcome);
         if (row.list) html += ", average " + number(row.list->freqAvg) + " Hz";
-        html += "</small></td><td>";
-        if (row.outcome == SampleOutcome::Failed) html += "<ul class=\"flags\"><li class=\"flag failed\">" + escaped(row.failure) + "</li></ul>";
+        html += "</small></td><td class=\"why\">";
+        if (row.outcome == SampleOutcome::Failed)
+            html += "<ul class=\"flags\"><li class=\"flag failed\">" + escaped(row.failure) + "</li></ul>";
         if (!row.review.flags.empty()) {
             html += "<ul class=\"flags\">";
             for (const auto& flag : row.review.flags)
-                html += "<li class=\"flag " + std::string(concernClass(flag.concern)) + "\">" + escaped(flag.text) + "</li>";
+                html += "<li class=\"flag " + std::string(concernClass(flag.concern)) + "\">" + escaped(flag.text) +
+                        "</li>";
             html += "</ul>";
         }
         html += "</td><td>";

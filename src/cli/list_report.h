@@ -13,15 +13,15 @@
 namespace kestrand {
 
 enum class SampleOutcome {
-    Analysed,   // a new list was made and written
-    UpToDate,   // the stored list was kept
-    Outdated,   // (checking only) the stored list is older than its sample
-    NoList,     // (checking only) there is no stored list
-    Failed,     // the sample could not be read or analysed, or its list not written
+    Analysed,  // a new list was made and written
+    UpToDate,  // the stored list was kept
+    Outdated,  // (checking only) the stored list is older than its sample
+    NoList,    // (checking only) there is no stored list
+    Failed,    // the sample could not be read or analysed, or its list not written
 };
 
 struct ReportRow {
-    std::string name;                   // the sample's path as given, UTF-8
+    std::string name;  // the sample's path as given, UTF-8
     SampleOutcome outcome = SampleOutcome::Failed;
     std::string failure;                // why it failed, for Failed
     std::optional<FrequencyList> list;  // the list drawn in the row

@@ -12,7 +12,7 @@ namespace kestrand {
 bool isLoadableSampleName(const std::wstring& name);
 
 struct VoiceSearch {
-    std::vector<std::wstring> samples;  // sorted, each once
+    std::vector<std::wstring> samples;     // sorted, each once
     std::vector<std::wstring> unreadable;  // folders that could not be listed
 };
 

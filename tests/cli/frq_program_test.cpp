@@ -48,7 +48,8 @@ TEST(FrqProgram, FolderListsEqualTheGFlagsAndOnlyWhatNeedsItIsAnalysedAgain) {
     const auto voice = dir / "voice";
     std::filesystem::create_directories(voice / "high");
     const std::vector<std::string> names = {"a.wav", "ka.wav", "high/su.wav"};
-    for (const auto& name : names) std::filesystem::copy_file(test::voiceSample(name.substr(name.find('/') + 1)), voice / name);
+    for (const auto& name : names)
+        std::filesystem::copy_file(test::voiceSample(name.substr(name.find('/') + 1)), voice / name);
     test::writeFileBytes(voice / "broken.wav", {'R', 'I', 'F', 'F', 1, 0, 0, 0, 'J', 'U', 'N', 'K'});
     test::writeFileBytes(voice / "notes.txt", {'x'});
 
@@ -77,8 +78,8 @@ TEST(FrqProgram, FolderListsEqualTheGFlagsAndOnlyWhatNeedsItIsAnalysedAgain) {
     // are analysed again, --rebuild does all.
     run = runCommand(frqCommand(shellQuoted(voice.string())));
     EXPECT_NE(run.output.find("0 analysed, 3 up to date, 1 failed"), std::string::npos) << run.output;
-    std::filesystem::last_write_time(voice / "a.wav", std::filesystem::last_write_time(voice / "a_wav.frq") +
-                                                         std::chrono::seconds(2));
+    std::filesystem::last_write_time(voice / "a.wav",
+                                     std::filesystem::last_write_time(voice / "a_wav.frq") + std::chrono::seconds(2));
     // (a.wav and ka.wav have the same length, so one's list would fit the other.)
     std::filesystem::copy_file(reference / "su_wav.frq", voice / "ka_wav.frq",
                                std::filesystem::copy_options::overwrite_existing);
@@ -148,7 +149,8 @@ TEST(FrqProgram, OptionsAreCheckedBeforeAnyWork) {
     EXPECT_FALSE(parseFrqOptions({L"kestrandfrq", L"--rebuild", L"--check", L"v"}, error));
     EXPECT_FALSE(parseFrqOptions({L"kestrandfrq", L"--fast", L"v"}, error));
     EXPECT_EQ(error, "unknown option --fast");
-    const auto options = parseFrqOptions({L"kestrandfrq", L"--jobs", L"3", L"--report", L"r.html", L"--", L"-v"}, error);
+    const auto options =
+        parseFrqOptions({L"kestrandfrq", L"--jobs", L"3", L"--report", L"r.html", L"--", L"-v"}, error);
     ASSERT_TRUE(options);
     EXPECT_EQ(options->jobs, 3);
     EXPECT_EQ(options->report, L"r.html");
@@ -215,7 +217,7 @@ TEST(ListReport, RowsWorstFirstWithFlagsAndDrawings) {
     for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it)
         order.push_back((*it)[1].str() + " " + (*it)[2].str());
     EXPECT_EQ(order, (std::vector<std::string>{"failed broken.wav", "flagged hollow.wav",
-                                                "flagged jumpy &lt;&amp;&gt;.wav", "clean good.wav"}));
+                                               "flagged jumpy &lt;&amp;&gt;.wav", "clean good.wav"}));
     EXPECT_EQ(countOf(html, "<circle class=\"jump\""), 2u);
     EXPECT_EQ(countOf(html, "<rect class=\"loud\""), 1u);
     EXPECT_EQ(countOf(html, "<li class=\"flag jumps\">"), 1u);

@@ -84,8 +84,8 @@ const std::filesystem::path kManifest = std::filesystem::path(KESTRAND_SOURCE_DI
 TEST(FlagsManifest, HasTheFormHostsAcceptAndAnEntryPerFlag) {
     const Manifest manifest = readManifest(kManifest);
     EXPECT_EQ(manifest.top.at("expression_filter"), "true");
-    const std::set<std::string> known = {"name", "abbr", "type", "min", "max", "default_value",
-                                         "is_flag", "flag", "skip_output_if_default"};
+    const std::set<std::string> known = {
+        "name", "abbr", "type", "min", "max", "default_value", "is_flag", "flag", "skip_output_if_default"};
     std::set<char> covered;
     for (const auto& [key, entry] : manifest.expressions) {
         const auto& f = entry.fields;
