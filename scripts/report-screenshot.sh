@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders a kestrandfrq report in a real browser (headless Chromium) to a PNG,
-# so that the page can be checked by eye. Installs Debian's chromium when it
-# is missing.
+# so that the page can be checked by eye. Installs Debian's chromium (and
+# python3, which makes the example samples) when they are missing.
 #   scripts/report-screenshot.sh REPORT.html [OUT.png] [WIDTH] [HEIGHT]
 # Without a report it makes one: a folder of the bundled syllables plus a few
 # samples whose lists the report should flag, analysed by build/kestrandfrq.
@@ -16,9 +16,13 @@ height="${4:-1600}"
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-if ! command -v chromium >/dev/null 2>&1; then
+missing=()
+for p in chromium fonts-dejavu-core python3; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
   "${as_root[@]}" apt-get update -qq
-  "${as_root[@]}" apt-get install -y -qq --no-install-recommends chromium fonts-dejavu-core >/dev/null
+  "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 work=$(mktemp -d)
