@@ -126,8 +126,11 @@ TEST(FrqProgram, CtrlCStopsBetweenSamplesAndLeavesOnlyWholeLists) {
     test::TempDir dir;
     for (int i = 0; i < 400; ++i)
         std::filesystem::copy_file(test::voiceSample("su.wav"), dir / ("s" + std::to_string(i) + ".wav"));
-    const std::string command = "(" + frqCommand(shellQuoted(dir.path().string())) +
-                                " >/dev/null & pid=$!; sleep 0.5; kill -INT $pid; wait $pid; echo \"status $?\")";
+    // Ctrl-C once the first list is written (the program then watches for it).
+    const std::string folder = shellQuoted(dir.path().string());
+    const std::string command = "(" + frqCommand(folder) + " >/dev/null & pid=$!; for i in $(seq 200); do " + "ls " +
+                                folder + " | grep -q frq && break; sleep 0.05; done; " +
+                                "kill -INT $pid; wait $pid; echo \"status $?\")";
     const auto run = runCommand(command);
     EXPECT_NE(run.output.find("status 130"), std::string::npos) << run.output;
     std::size_t lists = 0;
