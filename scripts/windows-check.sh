@@ -21,7 +21,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" apt-get update -qq
 fi
 packages=(cmake make g++ python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix wine64 wine32:i386 libgtest-dev)
+          gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix wine wine64 wine32:i386 libgtest-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -211,7 +211,7 @@ PY
   cp a.wav "$deep/a.wav"
   deep_win="Z:$(echo "$deep" | tr / '\\')"
   [ ${#deep_win} -gt 260 ] || { echo "FAIL: the long path is only ${#deep_win} characters"; exit 1; }
-  wine "$exe" "$deep_win\\a.wav" "$deep_win\\long.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null
+  wine "$exe" "$deep_win\\a.wav" "$deep_win\\long.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null 2>&1
   [ -f "$deep/a_wav.frq" ] || { echo "FAIL: no list written beside a sample in a long path"; exit 1; }
   cmp "$target-c4.wav" "$deep/long.wav" || { echo "FAIL: the note in a long path differs"; exit 1; }
   echo "  long paths: a ${#deep_win}-character folder reads the sample, writes its list and the note"
