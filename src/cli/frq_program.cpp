@@ -101,6 +101,11 @@ SampleResult processSample(const std::wstring& path, const FrqOptions& options) 
     return result;
 }
 
+// "1 sample", "2 samples".
+std::string counted(std::size_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string oneDecimal(double value) {
     char text[48];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -338,17 +343,17 @@ int kestrandFrqMain(const std::vector<std::wstring>& args) {
 
     // The summary.
     const std::size_t failed = counts[static_cast<int>(SampleOutcome::Failed)];
-    std::string summary =
-        "kestrandfrq: " + std::to_string(total) + " samples in " + oneDecimal(seconds) + " s with " +
-        std::to_string(workers) + " workers: " + std::to_string(counts[static_cast<int>(SampleOutcome::Analysed)]) +
-        " analysed, " + std::to_string(counts[static_cast<int>(SampleOutcome::UpToDate)]) + " up to date, ";
+    std::string summary = "kestrandfrq: " + counted(total, "sample") + " in " + oneDecimal(seconds) + " s with " +
+                          counted(static_cast<std::size_t>(workers), "worker") + ": " +
+                          std::to_string(counts[static_cast<int>(SampleOutcome::Analysed)]) + " analysed, " +
+                          std::to_string(counts[static_cast<int>(SampleOutcome::UpToDate)]) + " up to date, ";
     if (options.checkOnly) {
         summary += std::to_string(counts[static_cast<int>(SampleOutcome::Outdated)]) + " older than their sample, " +
                    std::to_string(counts[static_cast<int>(SampleOutcome::NoList)]) + " without a list, ";
     }
     summary += std::to_string(failed) + " failed.\n";
     const bool interrupted = interruptRequested() && done < total;
-    if (interrupted) summary += "Interrupted: " + std::to_string(total - done) + " samples were not processed.\n";
+    if (interrupted) summary += "Interrupted: " + counted(total - done, "sample") + " not processed.\n";
     if (failed > 0) {
         summary += "Failed:\n";
         for (const auto& row : rows)
