@@ -21,7 +21,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" apt-get update -qq
 fi
 packages=(cmake make g++ python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix wine64 wine32:i386 libgtest-dev)
+          gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix wine wine64 wine32:i386 libgtest-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -60,9 +60,10 @@ for target in x64 x86; do
     exit 1
   fi
   rm -f "$log"
-  for program in kestrand kestrandpitch kestrandjob; do
+  for program in kestrand kestrandpitch kestrandjob kestrandfrq; do
     exe="${folder[$target]}/$program.exe"
     [ -f "$exe" ] || { echo "FAIL: $exe was not built"; exit 1; }
+    grep -q "longPathAware" "$exe" || { echo "FAIL: $exe has no long-path-aware manifest"; exit 1; }
     while read -r dll; do
       if ! [[ "$dll" =~ $system_dlls ]]; then
         echo "FAIL: $exe imports $dll"
@@ -70,7 +71,7 @@ for target in x64 x86; do
       fi
     done < <("${objdump[$target]}" -p "$exe" | awk '/DLL Name:/ { print $3 }')
   done
-  echo "programs import only system DLLs"
+  echo "programs import only system DLLs and declare long-path awareness"
 done
 
 # --- Wine ----------------------------------------------------------------------
@@ -233,5 +234,28 @@ PY
   [ "$pitch" = "$vibrato" ] || { echo "FAIL: kestrandpitch.exe encodes differently"; exit 1; }
   wine "$root/${folder[$target]}/kestrandjob.exe" >/dev/null 2>&1 || true
   echo "  kestrandpitch.exe encodes like the Linux build; kestrandjob.exe starts"
+
+  # A sample and a note in a folder whose absolute path is past 260 characters.
+  deep="$work/long $target"
+  for i in $(seq 1 12); do deep="$deep/a folder with a rather long name $i"; done
+  mkdir -p "$deep"
+  cp a.wav "$deep/a.wav"
+  deep_win="Z:$(echo "$deep" | tr / '\\')"
+  [ ${#deep_win} -gt 260 ] || { echo "FAIL: the long path is only ${#deep_win} characters"; exit 1; }
+  wine "$exe" "$deep_win\\a.wav" "$deep_win\\long.wav" C4 100 "" 0 600 60 0 100 0 >/dev/null 2>&1
+  [ -f "$deep/a_wav.frq" ] || { echo "FAIL: no list written beside a sample in a long path"; exit 1; }
+  cmp "$target-c4.wav" "$deep/long.wav" || { echo "FAIL: the note in a long path differs"; exit 1; }
+  echo "  long paths: a ${#deep_win}-character folder reads the sample, writes its list and the note"
+
+  # kestrandfrq.exe on a folder: the G flag's list, a second run keeps it.
+  frq="$root/${folder[$target]}/kestrandfrq.exe"
+  wine "$frq" --version | tr -d '\r'
+  mkdir -p "frq $target/sub"
+  cp a.wav "frq $target/sub/a.wav"
+  wine "$frq" "frq $target" >"frq-$target.log" 2>&1 || { cat "frq-$target.log"; echo "FAIL: kestrandfrq.exe"; exit 1; }
+  grep -q "1 analysed, 0 up to date, 0 failed" "frq-$target.log" || { cat "frq-$target.log"; echo "FAIL: kestrandfrq.exe summary"; exit 1; }
+  cmp "frq $target/sub/a_wav.frq" a_wav.frq || { echo "FAIL: kestrandfrq.exe's list differs from the G flag's"; exit 1; }
+  wine "$frq" "frq $target" 2>&1 | grep -q "0 analysed, 1 up to date" || { echo "FAIL: kestrandfrq.exe analysed again"; exit 1; }
+  echo "  kestrandfrq.exe: the G flag's list byte for byte, kept on the second run"
 done
 echo "Windows check passed."

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrand {
 
@@ -79,5 +80,20 @@ std::wstring temporarySiblingPath(const std::wstring& path);
 
 // Removes a file; false on failure.
 bool removeFile(const std::wstring& path);
+
+// The time a file's contents last changed, in the system's own ticks
+// (nanoseconds on POSIX, 100 ns on Windows): comparable with other times from
+// this function on the same system only. Nothing when the file does not exist.
+std::optional<std::int64_t> fileModifiedTime(const std::wstring& path);
+
+struct FolderEntry {
+    std::wstring name;      // the entry's name alone, without its folder
+    bool isFolder = false;  // a folder to descend into (links to folders are not)
+    bool isFile = false;    // a regular file, or a link to one
+};
+
+// The entries of a folder other than "." and "..", in no particular order.
+// Nothing when the folder cannot be read.
+std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& path);
 
 }  // namespace kestrand

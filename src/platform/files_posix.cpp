@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,5 +75,39 @@ bool replaceFile(const std::wstring& from, const std::wstring& to) {
 }
 
 bool removeFile(const std::wstring& path) { return std::remove(systemPath(path).c_str()) == 0; }
+
+std::optional<std::int64_t> fileModifiedTime(const std::wstring& path) {
+    struct stat info {};
+    if (::stat(systemPath(path).c_str(), &info) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& path) {
+    const std::string folder = systemPath(path);
+    DIR* handle = ::opendir(folder.c_str());
+    if (handle == nullptr) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(handle)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string full = folder + "/" + name;
+        struct stat own {};
+        if (::lstat(full.c_str(), &own) != 0) continue;
+        FolderEntry item;
+        item.name = widen(name);
+        if (S_ISLNK(own.st_mode)) {
+            // A link counts as the file it points to; links to folders are
+            // not followed, so that a loop of links cannot trap the walk.
+            struct stat target {};
+            item.isFile = ::stat(full.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+        } else {
+            item.isFolder = S_ISDIR(own.st_mode);
+            item.isFile = S_ISREG(own.st_mode);
+        }
+        entries.push_back(std::move(item));
+    }
+    ::closedir(handle);
+    return entries;
+}
 
 }  // namespace kestrand

@@ -9,9 +9,9 @@ namespace kestrand {
 
 namespace {
 
-std::optional<FrequencyList> analyseLoaded(const LoadedSample& sample) {
+std::optional<FrequencyList> analyseLoaded(const LoadedSample& sample, int threadCount = 0) {
     const AnalysisSize size = analysisSizeForRate(sample.info.samplesPerSec);
-    return analyseFrequencies(sample, size.windowLength, size.frameStep);
+    return analyseFrequencies(sample, size.windowLength, size.frameStep, threadCount);
 }
 
 }  // namespace
@@ -33,18 +33,25 @@ std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, 
 bool generateFrequencyList(const std::wstring& samplePath, std::int32_t tailFrames) {
     const auto sample = loadInput(samplePath, tailFrames);
     if (!sample) return false;
-    const auto list = analyseLoaded(*sample);
-    if (!list) return false;
+    return generateFrequencyListFor(samplePath, *sample, 0).list.has_value();
+}
+
+GeneratedList generateFrequencyListFor(const std::wstring& samplePath, const LoadedSample& sample, int threadCount) {
+    GeneratedList result;
+    result.list = analyseLoaded(sample, threadCount);
+    if (!result.list) return result;
     // A decoder or module input keeps its list in the decoder's cache folder,
     // where a render stores and finds it; a plain sample keeps it beside itself.
     const auto names = frequencyListNamesFor(samplePath);
-    if (names && names->decoder) {
-        makeDirectory(names->cacheDirectory);
-        saveFrequencyList(names->second, *list);
-    } else {
-        saveFrequencyList(samplePath, *list);
-    }
-    return true;
+    if (names && names->decoder) makeDirectory(names->cacheDirectory);
+    result.saved = saveFrequencyList(generatedListPath(samplePath), *result.list) == 1;
+    return result;
+}
+
+std::wstring generatedListPath(const std::wstring& samplePath) {
+    const auto names = frequencyListNamesFor(samplePath);
+    if (names && names->decoder) return names->second;
+    return frequencyListFileName(samplePath);
 }
 
 }  // namespace kestrand

@@ -50,6 +50,14 @@ std::filesystem::path voiceSample(const std::string& name) {
 
 std::filesystem::path programPath() { return std::filesystem::path(KESTRAND_BINARY); }
 
+std::filesystem::path programPath(const std::string& name) {
+#ifdef _WIN32
+    return std::filesystem::path(KESTRAND_BINARY_DIR) / (name + ".exe");
+#else
+    return std::filesystem::path(KESTRAND_BINARY_DIR) / name;
+#endif
+}
+
 CommandResult runCommand(const std::string& commandLine) {
     CommandResult result;
 #ifdef _WIN32

@@ -41,6 +41,9 @@ std::filesystem::path voiceSample(const std::string& name);
 // The kestrand program built beside the tests.
 std::filesystem::path programPath();
 
+// Another program of the build (kestrandjob, kestrandpitch, kestrandfrq).
+std::filesystem::path programPath(const std::string& name);
+
 struct CommandResult {
     int exitCode = -1;
     std::string output;  // standard output and standard error as requested by the command line
