@@ -1,7 +1,6 @@
 #include "dsp/fast_sinc.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -37,29 +36,10 @@ inline double sincNearZero(double h) {
     return 1.0 + q * (-1.0 / 6 + q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800)))));
 }
 
-inline std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
+// One stored frame in sixteen-bit scale, as the engine reads it.
 template <SampleType T>
 inline double load(const std::uint8_t* p) {
-    if constexpr (T == SampleType::U8) {
-        return 256.0 * p[0] - 32640.0;
-    } else if constexpr (T == SampleType::S16) {
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-    } else if constexpr (T == SampleType::S24) {
-        std::int32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-        if (v & 0x800000) v -= 0x1000000;
-        return v / 256.0;
-    } else if constexpr (T == SampleType::S32) {
-        return static_cast<std::int32_t>(le32(p)) / 65536.0;
-    } else if constexpr (T == SampleType::F32) {
-        return static_cast<double>(std::bit_cast<float>(le32(p))) * 32768.0;
-    } else {
-        std::uint64_t u = 0;
-        for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
-        return std::bit_cast<double>(u) * 32768.0;
-    }
+    return readSixteenBit<T>(p, kEngineScales);
 }
 
 // The kernel of width 1, cos(pi d / 4) sin(pi d) / (pi d) for |d| <= 2, as

@@ -25,9 +25,9 @@ SampleView makeSampleView(std::span<const std::uint8_t> bytes, SampleType type, 
 // decodes to -32640 for unsigned 8-bit and to 0 otherwise.
 double sampleTypePadValue(SampleType type);
 
-// Frame k of the first channel in sixteen-bit scale; the pad value outside
-// 0 .. frames - 1. Unsigned 8-bit: 256 v - 32640; 24-bit / 256; 32-bit
-// integer / 65536; floats x 32768.
+// Frame k of the first channel in sixteen-bit scale by the engine convention
+// of base/sample_format.h (floats x 32768); the pad value outside
+// 0 .. frames - 1.
 double decodeFrame(const SampleView& view, std::int64_t k);
 
 // The whole-sample read of equal rates: frame k, but 0 before the start.

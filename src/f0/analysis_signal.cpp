@@ -1,7 +1,6 @@
 #include "f0/analysis_signal.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -15,84 +14,25 @@ namespace {
 // The readers' angle unit: pi to fifteen significant digits.
 constexpr double kReaderPi = 3.14159265358979;
 
-std::uint32_t littleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-double decodeStored(AnalysisSampleKind kind, const std::uint8_t* p) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8: return static_cast<double>(p[0]);
-        case AnalysisSampleKind::Signed16:
-            return static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8))));
-        case AnalysisSampleKind::Signed24: {
-            const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                    (static_cast<std::uint32_t>(p[2]) << 24);
-            return static_cast<double>(static_cast<std::int32_t>(u) >> 8);
-        }
-        case AnalysisSampleKind::Signed32: return static_cast<double>(static_cast<std::int32_t>(littleEndian32(p)));
-        case AnalysisSampleKind::Float32: return static_cast<double>(std::bit_cast<float>(littleEndian32(p)));
-        case AnalysisSampleKind::Float64: {
-            const std::uint64_t u = static_cast<std::uint64_t>(littleEndian32(p)) |
-                                    (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
-            return std::bit_cast<double>(u);
-        }
-    }
-    return 0.0;
-}
-
 }  // namespace
 
-std::optional<AnalysisSampleKind> analysisSampleKind(const WaveInfo& info) {
-    switch (info.bitsPerSample) {
-        case 8: return AnalysisSampleKind::Unsigned8;
-        case 16: return AnalysisSampleKind::Signed16;
-        case 24: return AnalysisSampleKind::Signed24;
-        case 32: return effectiveFormatTag(info) == 1 ? AnalysisSampleKind::Signed32 : AnalysisSampleKind::Float32;
-        case 64: return AnalysisSampleKind::Float64;
-        default: return std::nullopt;
-    }
-}
-
-int bytesPerSample(AnalysisSampleKind kind) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8: return 1;
-        case AnalysisSampleKind::Signed16: return 2;
-        case AnalysisSampleKind::Signed24: return 3;
-        case AnalysisSampleKind::Signed32:
-        case AnalysisSampleKind::Float32: return 4;
-        case AnalysisSampleKind::Float64: return 8;
-    }
-    return 1;
-}
-
-double amplitudeSample(AnalysisSampleKind kind, double stored) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8: return (stored - 127.5) * 256.0;
-        case AnalysisSampleKind::Signed16: return stored;
-        case AnalysisSampleKind::Signed24: return stored * 0.00390625;
-        case AnalysisSampleKind::Signed32: return stored * 0.0000152587890625;
-        case AnalysisSampleKind::Float32: return stored * 32768.0;
-        case AnalysisSampleKind::Float64: return 0.0;
-    }
-    return 0.0;
-}
-
-StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, AnalysisSampleKind kind, int channels,
-                                std::int64_t frames, std::int64_t padding) {
+StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, SampleType type, int channels, std::int64_t frames,
+                                std::int64_t padding) {
     StoredChannel channel;
-    channel.kind = kind;
+    channel.type = type;
     channel.frames = frames;
     channel.padding = padding;
     channel.values.assign(static_cast<std::size_t>(frames + 2 * padding), 0.0);
-    const auto size = static_cast<std::int64_t>(bytesPerSample(kind));
+    const auto size = static_cast<std::int64_t>(sampleTypeBytes(type));
     const std::int64_t step = size * channels;
     // Frames whose element lies wholly inside the data; the rest read as zero bytes.
     const auto available = static_cast<std::int64_t>(data.size());
     const std::int64_t whole = available < size ? 0 : std::min(frames, (available - size) / step + 1);
     double* out = channel.values.data() + padding;
     const std::uint8_t* bytes = data.data();
-    for (std::int64_t n = 0; n < whole; ++n) out[n] = decodeStored(kind, bytes + n * step);
+    withSampleType(type, [&]<SampleType T>() {
+        for (std::int64_t n = 0; n < whole; ++n) out[n] = storedValue<T>(bytes + n * step);
+    });
     return channel;
 }
 
@@ -125,7 +65,7 @@ using Quad = double __attribute__((vector_size(32)));
 
 // Four reads per step, each lane summing its taps in tap order and dividing
 // by the kernel's sum as one read alone does.
-template <AnalysisSampleKind Kind>
+template <SampleType Kind>
 [[gnu::always_inline]] inline void readRun(const double* v, const double* w, std::size_t taps, double denominator,
                                            int count, double* out) {
     const Quad divisor = {denominator, denominator, denominator, denominator};
@@ -138,43 +78,40 @@ template <AnalysisSampleKind Kind>
             sum += Quad{w[t], w[t], w[t], w[t]} * values;
         }
         sum /= divisor;
-        for (int k = 0; k < 4; ++k) out[m + k] = scaleKernelSum(Kind, sum[k]);
+        for (int k = 0; k < 4; ++k) out[m + k] = toSixteenBit<Kind>(sum[k], kAnalysisScales);
     }
     for (; m < count; ++m) {
         double sum = 0.0;
         for (std::size_t t = 0; t < taps; ++t) sum += w[t] * v[m + t];
-        out[m] = scaleKernelSum(Kind, sum / denominator);
+        out[m] = toSixteenBit<Kind>(sum / denominator, kAnalysisScales);
     }
 }
 
-[[gnu::always_inline]] inline void readRunOfKind(AnalysisSampleKind kind, const double* v, const double* w,
-                                                 std::size_t taps, double denominator, int count, double* out) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return readRun<AnalysisSampleKind::Unsigned8>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed16:
-            return readRun<AnalysisSampleKind::Signed16>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed24:
-            return readRun<AnalysisSampleKind::Signed24>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed32:
-            return readRun<AnalysisSampleKind::Signed32>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Float32:
-            return readRun<AnalysisSampleKind::Float32>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Float64:
-            return readRun<AnalysisSampleKind::Float64>(v, w, taps, denominator, count, out);
+[[gnu::always_inline]] inline void readRunOfKind(SampleType type, const double* v, const double* w, std::size_t taps,
+                                                 double denominator, int count, double* out) {
+    // A plain switch rather than withSampleType: the reads must inline into
+    // the caller, which may be compiled for wider vectors.
+    switch (type) {
+        case SampleType::U8: return readRun<SampleType::U8>(v, w, taps, denominator, count, out);
+        case SampleType::S16: return readRun<SampleType::S16>(v, w, taps, denominator, count, out);
+        case SampleType::S24: return readRun<SampleType::S24>(v, w, taps, denominator, count, out);
+        case SampleType::S32: return readRun<SampleType::S32>(v, w, taps, denominator, count, out);
+        case SampleType::F32: return readRun<SampleType::F32>(v, w, taps, denominator, count, out);
+        case SampleType::F64: return readRun<SampleType::F64>(v, w, taps, denominator, count, out);
+        case SampleType::None: return readRun<SampleType::None>(v, w, taps, denominator, count, out);
     }
 }
 
-void readRunGeneric(AnalysisSampleKind kind, const double* v, const double* w, std::size_t taps, double denominator,
-                    int count, double* out) {
-    readRunOfKind(kind, v, w, taps, denominator, count, out);
+void readRunGeneric(SampleType type, const double* v, const double* w, std::size_t taps, double denominator, int count,
+                    double* out) {
+    readRunOfKind(type, v, w, taps, denominator, count, out);
 }
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define KESTRAND_WIDE_VECTORS 1
-__attribute__((target("avx2"))) void readRunWide(AnalysisSampleKind kind, const double* v, const double* w,
-                                                 std::size_t taps, double denominator, int count, double* out) {
-    readRunOfKind(kind, v, w, taps, denominator, count, out);
+__attribute__((target("avx2"))) void readRunWide(SampleType type, const double* v, const double* w, std::size_t taps,
+                                                 double denominator, int count, double* out) {
+    readRunOfKind(type, v, w, taps, denominator, count, out);
 }
 #endif
 
@@ -189,11 +126,11 @@ void readRunThroughKernel(const StoredChannel& channel, const ReaderKernel& kern
 #ifdef KESTRAND_WIDE_VECTORS
     static const bool wide = __builtin_cpu_supports("avx2");
     if (wide) {
-        readRunWide(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+        readRunWide(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
         return;
     }
 #endif
-    readRunGeneric(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+    readRunGeneric(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
 }
 
 namespace {
@@ -220,10 +157,10 @@ void smoothRange(const StoredChannel& channel, const ReaderKernel& kernel, std::
             a += weight * va;
             b += weight * vb;
         }
-        out[p] = scaleKernelSum(channel.kind, a[0] / kernel.denominator);
-        out[p + 1] = scaleKernelSum(channel.kind, a[1] / kernel.denominator);
-        out[p + 2] = scaleKernelSum(channel.kind, b[0] / kernel.denominator);
-        out[p + 3] = scaleKernelSum(channel.kind, b[1] / kernel.denominator);
+        out[p] = toSixteenBit(channel.type, a[0] / kernel.denominator, kAnalysisScales);
+        out[p + 1] = toSixteenBit(channel.type, a[1] / kernel.denominator, kAnalysisScales);
+        out[p + 2] = toSixteenBit(channel.type, b[0] / kernel.denominator, kAnalysisScales);
+        out[p + 3] = toSixteenBit(channel.type, b[1] / kernel.denominator, kAnalysisScales);
     }
     for (; p < end; ++p) out[p] = readThroughKernel(channel, kernel, p);
 }

@@ -132,12 +132,7 @@ TEST(AiffReader, MonoSampleMatchesTheSameSoundReadAsWav) {
     const WaveInfo& w = wave->info;
     EXPECT_EQ(std::string(a.chunkId.data(), 4), "fmt ");
     EXPECT_EQ(a.chunkSize, 16u);
-    EXPECT_EQ(a.formatTag, w.formatTag);
-    EXPECT_EQ(a.channels, w.channels);
-    EXPECT_EQ(a.samplesPerSec, w.samplesPerSec);
-    EXPECT_EQ(a.avgBytesPerSec, w.avgBytesPerSec);
-    EXPECT_EQ(a.blockAlign, w.blockAlign);
-    EXPECT_EQ(a.bitsPerSample, w.bitsPerSample);
+    EXPECT_EQ(a, w);
 }
 
 TEST(AiffReader, StereoIsInterleavedAndByteSwappedWithZeroTail) {

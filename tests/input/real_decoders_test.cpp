@@ -26,17 +26,6 @@ LoadedSample voiceWave(std::int32_t tail) {
     return sample.value_or(LoadedSample{});
 }
 
-void expectSameInfo(const WaveInfo& a, const WaveInfo& b) {
-    EXPECT_EQ(a.chunkId, b.chunkId);
-    EXPECT_EQ(a.chunkSize, b.chunkSize);
-    EXPECT_EQ(a.formatTag, b.formatTag);
-    EXPECT_EQ(a.channels, b.channels);
-    EXPECT_EQ(a.samplesPerSec, b.samplesPerSec);
-    EXPECT_EQ(a.avgBytesPerSec, b.avgBytesPerSec);
-    EXPECT_EQ(a.blockAlign, b.blockAlign);
-    EXPECT_EQ(a.bitsPerSample, b.bitsPerSample);
-}
-
 TEST(RealDecoders, FlacLoadsToExactlyTheWavItWasMadeFrom) {
     REQUIRE_PROGRAM(flac, "flac");
     TempDir dir;
@@ -51,7 +40,7 @@ TEST(RealDecoders, FlacLoadsToExactlyTheWavItWasMadeFrom) {
         ASSERT_TRUE(sample);
         EXPECT_EQ(sample->dataBytes, wave.dataBytes);
         EXPECT_EQ(sample->bytes, wave.bytes);
-        expectSameInfo(sample->info, wave.info);
+        EXPECT_EQ(sample->info, wave.info);
     }
 }
 
@@ -89,7 +78,7 @@ TEST(RealDecoders, OggVorbisDecodesThroughTheWrapper) {
     const auto sample = loadInput(widen(input.string()), 0);
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->dataBytes, wave.dataBytes);
-    expectSameInfo(sample->info, wave.info);
+    EXPECT_EQ(sample->info, wave.info);
 
     // The bundled Ogg sample too.
     const auto bundled = loadInput(widen(test::voiceSample("ma.ogg").string()), 0);
