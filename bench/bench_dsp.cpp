@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "dsp/fractional_readers.h"
 #include "dsp/real_fft.h"
+#include "dsp/sinc_literal.h"
 
 namespace {
 

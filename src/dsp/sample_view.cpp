@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "dsp/fractional_readers.h"
-
 namespace kestrand {
 
 SampleView makeSampleView(std::span<const std::uint8_t> bytes, SampleType type, int channels) {
@@ -26,19 +24,6 @@ double decodeFrame(const SampleView& view, std::int64_t k) {
     const std::uint8_t* p =
         view.bytes.data() + static_cast<std::size_t>(k) * size * static_cast<std::size_t>(view.stride);
     return withSampleType(view.type, [p]<SampleType T>() { return readSixteenBit<T>(p, kEngineScales); });
-}
-
-double readLiteral(const SampleView& view, double position, double width) {
-    switch (view.type) {
-        case SampleType::U8: return readFractionalU8(position, view.bytes, width, view.stride);
-        case SampleType::S16: return readFractionalS16(position, view.bytes, width, view.stride);
-        case SampleType::S24: return readFractionalS24(position, view.bytes, width, view.stride);
-        case SampleType::S32: return readFractionalS32(position, view.bytes, width, view.stride);
-        case SampleType::F32: return readFractionalF32(position, view.bytes, width, view.stride);
-        case SampleType::F64: return readFractionalF64(position, view.bytes, width, view.stride) * kEngineScales.dbl;
-        case SampleType::None: break;
-    }
-    return 0.0;
 }
 
 }  // namespace kestrand

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "f0/analysis_signal.h"
+#include "dsp/position_kernel.h"
 #include "f0/frame_pitch.h"
 #include "platform/console.h"
 #include "platform/system_info.h"

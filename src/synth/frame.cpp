@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/frame_kernels.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand {
 

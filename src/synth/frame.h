@@ -9,10 +9,10 @@
 
 #include "dsp/decoded_sample.h"
 #include "dsp/fast_fft.h"
-#include "dsp/fast_sinc.h"
 #include "dsp/folded_sums.h"
 #include "dsp/real_fft.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
 #include "synth/synthesis_tables.h"
 
 namespace kestrand {

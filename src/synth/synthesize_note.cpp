@@ -7,8 +7,8 @@
 
 #include "base/number_text.h"
 #include "dsp/decoded_sample.h"
-#include "dsp/fast_sinc.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
 #include "synth/direct_waveform.h"

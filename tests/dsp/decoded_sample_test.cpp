@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/wave_info.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand {
 namespace {

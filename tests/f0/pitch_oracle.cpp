@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand::test {
 

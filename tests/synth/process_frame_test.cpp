@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/wave_info.h"
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
 #include "synth/noise_generator.h"
 
 namespace kestrand {

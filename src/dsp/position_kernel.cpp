@@ -1,20 +1,13 @@
-#include "f0/analysis_signal.h"
+#include "dsp/position_kernel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_kernel.h"
 
 namespace kestrand {
-
-namespace {
-
-// The readers' angle unit: pi to fifteen significant digits.
-constexpr double kReaderPi = 3.14159265358979;
-
-}  // namespace
 
 StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, SampleType type, int channels, std::int64_t frames,
                                 std::int64_t padding) {
@@ -43,13 +36,13 @@ void buildReaderKernel(double origin, double width, ReaderKernel& kernel) {
     const double lo = std::ceil(origin - 2.0 * width);
     const double hi = std::floor(origin + 2.0 * width);
     if (!(lo <= hi)) return;
-    const double step = kReaderPi / width;
+    const double step = sinc::kPi / width;
     const auto count = static_cast<std::size_t>(hi - lo) + 1;
     kernel.weights.resize(count);
     double denominator = 0.0;
     for (std::size_t t = 0; t < count; ++t) {
         const double h = ((lo + static_cast<double>(t)) - origin) * step;
-        const double w = std::cos(h / 4.0) * sincSeries(h);
+        const double w = sinc::weight(h);
         kernel.weights[t] = w;
         denominator += w;
     }

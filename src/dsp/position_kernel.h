@@ -1,12 +1,12 @@
-// Channel 0 of a loaded sample as the pitch analysis reads it: the stored
-// values as doubles, and the same values read through the windowed-sinc
-// kernel at every whole frame position. Both give exactly what the
-// fractional readers return for the same buffer, only without evaluating the
-// kernel again for every read.
+// The windowed-sinc reads of the pitch analysis: channel 0 of a loaded sample
+// decoded once into its stored values, and a kernel built once for a
+// fractional position and moved along by whole frames, so that runs of reads
+// one frame apart evaluate the kernel once. Every read gives exactly what the
+// literal reader of the encoding (dsp/sinc_literal.h) returns for the same
+// buffer, in the analysis convention of base/sample_format.h.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "dsp/fast_sinc.h"
+#include "dsp/sinc_fast.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/wave_info.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand {
 namespace {

@@ -1,4 +1,4 @@
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -182,6 +182,19 @@ double readFractionalF64Bounded(double position, std::span<const double> values,
     const auto r = kernelSum(position, width, static_cast<std::int64_t>(values.size()) - 1,
                              [data](std::int64_t i) { return data[i]; });
     return r ? *r : 0.0;
+}
+
+double readLiteral(const SampleView& view, double position, double width) {
+    switch (view.type) {
+        case SampleType::U8: return readFractionalU8(position, view.bytes, width, view.stride);
+        case SampleType::S16: return readFractionalS16(position, view.bytes, width, view.stride);
+        case SampleType::S24: return readFractionalS24(position, view.bytes, width, view.stride);
+        case SampleType::S32: return readFractionalS32(position, view.bytes, width, view.stride);
+        case SampleType::F32: return readFractionalF32(position, view.bytes, width, view.stride);
+        case SampleType::F64: return readFractionalF64(position, view.bytes, width, view.stride) * kEngineScales.dbl;
+        case SampleType::None: break;
+    }
+    return 0.0;
 }
 
 }  // namespace kestrand
