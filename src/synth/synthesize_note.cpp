@@ -113,12 +113,8 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // The frame tables only when frames are made, the reference transform
     // only for the literal evaluation.
     if (!noFormant) {
-        shared.analysisWindow = makeAnalysisWindow(N);
-        if (options.literal) {
-            shared.fft = makeFftTables(N);
-        } else {
-            shared.fastFft = makeFastFftPlan(N);
-        }
+        shared.analysisWindow = makeSineWindow(N);
+        shared.fft = makeFftPlan(N, options.literal ? FftKind::Literal : FftKind::Fast);
     }
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded.bytes, sampleTypeOf(info), info.channels);
