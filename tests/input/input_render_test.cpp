@@ -4,7 +4,7 @@
 // tests skip, with a message, when a program they need is missing.
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -13,24 +13,10 @@ namespace {
 using test::ScopedEnvironment;
 using test::TempDir;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 // Renders one quiet note from the input into the output file; true when the file was written.
 bool renderNote(const std::string& input, const std::filesystem::path& output) {
     std::filesystem::remove(output);
-    const std::string command = quoted(test::programPath().string()) + " " + quoted(input) + " " +
-                                quoted(output.string()) + " A4 100 n 0 300 50 0 100 0 '!120' AA >/dev/null 2>&1";
-    test::runCommand(command);
+    test::runCommand(test::noteCommand(input, output.string()) + " >/dev/null 2>&1");
     return std::filesystem::exists(output) && std::filesystem::file_size(output) > 44;
 }
 
