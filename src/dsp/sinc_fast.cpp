@@ -52,7 +52,7 @@ inline double tapWeights(double a, double loD, int count, const SincWidth& w, do
     auto fill = [&](auto generator) {
         double sum = 0.0;
         for (int k = 0; k < count; ++k) {
-            weights[k] = generator.next();
+            weights[k] = generator.at(k);
             sum += weights[k];
         }
         return sum;
@@ -73,14 +73,22 @@ double readTyped(const Frames& f, double a, const SincWidth& w) {
     const int count = static_cast<int>(hiD - loD) + 1;
     const bool inside = lo >= 0 && lo + count <= f.count;
     const std::uint8_t* p = inside ? f.base + static_cast<std::size_t>(lo) * f.frameBytes : nullptr;
+    // One loop for a support inside the stored frames, one for a support
+    // that reaches past an end (where the taps outside read the pad value).
     auto sum = [&](auto generator) {
         double numerator = 0.0, denominator = 0.0;
-        for (int k = 0; k < count; ++k) {
-            const double weight = generator.next();
-            const double value =
-                inside ? load<T>(p + static_cast<std::size_t>(k) * f.frameBytes) : frameAt<T>(f, lo + k);
-            numerator += weight * value;
-            denominator += weight;
+        if (inside) {
+            for (int k = 0; k < count; ++k) {
+                const double weight = generator.at(k);
+                numerator += weight * load<T>(p + static_cast<std::size_t>(k) * f.frameBytes);
+                denominator += weight;
+            }
+        } else {
+            for (int k = 0; k < count; ++k) {
+                const double weight = generator.at(k);
+                numerator += weight * frameAt<T>(f, lo + k);
+                denominator += weight;
+            }
         }
         return numerator / denominator;
     };

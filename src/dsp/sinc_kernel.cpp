@@ -75,6 +75,7 @@ void kernelWeights(double firstTap, double a, double step, std::size_t count, do
 
 namespace {
 
+// The Hermite pieces of the width-1 kernel (see unitWeight).
 struct UnitKernelTable {
     std::array<double, 4 * kUnitPieces> c;  // c0 .. c3 of every piece
     UnitKernelTable() {
@@ -116,65 +117,6 @@ const double* unitKernelTable() {
 }
 
 }  // namespace sinc
-
-namespace {
-
-// sin(t) and cos(t) for |t| <= pi/4 by their Taylor series (the first
-// omitted terms are below 1e-19).
-inline void sinCosSmall(double t, double& sine, double& cosine) {
-    const double q = t * t;
-    sine = t *
-           (1.0 + q * (-1.0 / 6 +
-                       q * (1.0 / 120 +
-                            q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
-                                                                        q * (1.0 / 6227020800.0 +
-                                                                             q * (-1.0 / 1307674368000.0 +
-                                                                                  q * (1.0 / 355687428096000.0)))))))));
-    cosine =
-        1.0 +
-        q * (-0.5 + q * (1.0 / 24 + q * (-1.0 / 720 +
-                                         q * (1.0 / 40320 + q * (-1.0 / 3628800 +
-                                                                 q * (1.0 / 479001600.0 +
-                                                                      q * (-1.0 / 87178291200.0 +
-                                                                           q * (1.0 / 20922789888000.0 +
-                                                                                q * (-1.0 / 6402373705728000.0)))))))));
-}
-
-}  // namespace
-
-void sinCosPi(double x, double& sine, double& cosine) {
-    if (!(std::fabs(x) < 1e15)) {
-        sine = 0.0;
-        cosine = 1.0;
-        return;
-    }
-    // Nearest quarter turn by a truncating conversion (cheaper than a
-    // rounding call); the rest is within a quarter of pi of it.
-    const double twice = 2.0 * x;
-    const long long n = static_cast<long long>(twice >= 0.0 ? twice + 0.5 : twice - 0.5);
-    const double r = x - 0.5 * static_cast<double>(n);
-    double s, c;
-    sinCosSmall(std::numbers::pi * r, s, c);
-    const long long quadrant = n & 3;
-    switch (quadrant) {
-        case 0:
-            sine = s;
-            cosine = c;
-            break;
-        case 1:
-            sine = c;
-            cosine = -s;
-            break;
-        case 2:
-            sine = -s;
-            cosine = -c;
-            break;
-        default:
-            sine = -c;
-            cosine = s;
-            break;
-    }
-}
 
 SincWidth makeSincWidth(double width) {
     SincWidth w;

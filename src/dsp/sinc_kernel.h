@@ -102,9 +102,66 @@ void kernelWeights(double firstTap, double a, double step, std::size_t count, do
 
 // ---- By rotation -----------------------------------------------------------
 
+namespace sinc {
+
+// sin(t) and cos(t) for |t| <= pi/4 by their Taylor series (the first
+// omitted terms are below 1e-19).
+inline void sinCosSmall(double t, double& sine, double& cosine) {
+    const double q = t * t;
+    sine = t *
+           (1.0 + q * (-1.0 / 6 +
+                       q * (1.0 / 120 +
+                            q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
+                                                                        q * (1.0 / 6227020800.0 +
+                                                                             q * (-1.0 / 1307674368000.0 +
+                                                                                  q * (1.0 / 355687428096000.0)))))))));
+    cosine =
+        1.0 +
+        q * (-0.5 + q * (1.0 / 24 + q * (-1.0 / 720 +
+                                         q * (1.0 / 40320 + q * (-1.0 / 3628800 +
+                                                                 q * (1.0 / 479001600.0 +
+                                                                      q * (-1.0 / 87178291200.0 +
+                                                                           q * (1.0 / 20922789888000.0 +
+                                                                                q * (-1.0 / 6402373705728000.0)))))))));
+}
+
+}  // namespace sinc
+
 // sin(pi x) and cos(pi x), accurate to about one unit in the last place for
 // |x| up to a few thousand.
-void sinCosPi(double x, double& sine, double& cosine);
+inline void sinCosPi(double x, double& sine, double& cosine) {
+    if (!(std::fabs(x) < 1e15)) {
+        sine = 0.0;
+        cosine = 1.0;
+        return;
+    }
+    // Nearest quarter turn by a truncating conversion (cheaper than a
+    // rounding call); the rest is within a quarter of pi of it.
+    const double twice = 2.0 * x;
+    const long long n = static_cast<long long>(twice >= 0.0 ? twice + 0.5 : twice - 0.5);
+    const double r = x - 0.5 * static_cast<double>(n);
+    double s, c;
+    sinc::sinCosSmall(std::numbers::pi * r, s, c);
+    const long long quadrant = n & 3;
+    switch (quadrant) {
+        case 0:
+            sine = s;
+            cosine = c;
+            break;
+        case 1:
+            sine = c;
+            cosine = -s;
+            break;
+        case 2:
+            sine = -s;
+            cosine = -c;
+            break;
+        default:
+            sine = -c;
+            cosine = s;
+            break;
+    }
+}
 
 // The rotation constants of one kernel width b >= 1 (zero crossings b frames
 // apart, support +-2b frames).
@@ -124,39 +181,51 @@ inline double sincNearZero(double h) {
     return 1.0 + q * (-1.0 / 6 + q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800)))));
 }
 
-// The weights of the taps lo, lo + 1, ... of a read at a, one per next():
-// the sine of the first tap's angle and the window's cosine are rotated on
-// by a step of pi / b (and pi / 4b) from tap to tap instead of being
-// evaluated again.
+// The weights of the taps lo, lo + 1, ... of a read at a, asked for in tap
+// order (k = 0, 1, 2, ...): the sine of the first tap's angle and the
+// window's cosine are rotated on by a step of pi / b (and pi / 4b) from tap to
+// tap instead of being evaluated again.
 class RotatedWeights {
 public:
     RotatedWeights(double a, double lo, const SincWidth& width)
-        : a_(a), lo_(lo), piOverB_(std::numbers::pi * width.inverse), width_(width) {
+        : a_(a),
+          lo_(lo),
+          piOverB_(std::numbers::pi * width.inverse),
+          stepCos_(width.stepCos),
+          stepSin_(width.stepSin),
+          quarterCos_(width.quarterCos),
+          quarterSin_(width.quarterSin) {
+        // Through locals, so that no member's address escapes and all of
+        // them can stay in registers.
         const double x0 = (lo - a) * width.inverse;
-        sinCosPi(x0, s_, c_);
-        sinCosPi(0.25 * x0, s4_, c4_);
+        double s, c, s4, c4;
+        sinCosPi(x0, s, c);
+        sinCosPi(0.25 * x0, s4, c4);
+        s_ = s;
+        c_ = c;
+        s4_ = s4;
+        c4_ = c4;
     }
 
-    // The weight of the next tap.
-    double next() {
-        const double h = (lo_ + k_ - a_) * piOverB_;
+    // The weight of tap lo + k; k must be one more than at the last call
+    // (0 at the first).
+    double at(int k) {
+        const double h = (lo_ + k - a_) * piOverB_;
         const double sinc = std::fabs(h) < 0.1 ? sincNearZero(h) : s_ / h;
         const double weight = c4_ * sinc;
-        const double ns = s_ * width_.stepCos + c_ * width_.stepSin;
-        c_ = c_ * width_.stepCos - s_ * width_.stepSin;
+        const double ns = s_ * stepCos_ + c_ * stepSin_;
+        c_ = c_ * stepCos_ - s_ * stepSin_;
         s_ = ns;
-        const double ns4 = s4_ * width_.quarterCos + c4_ * width_.quarterSin;
-        c4_ = c4_ * width_.quarterCos - s4_ * width_.quarterSin;
+        const double ns4 = s4_ * quarterCos_ + c4_ * quarterSin_;
+        c4_ = c4_ * quarterCos_ - s4_ * quarterSin_;
         s4_ = ns4;
-        ++k_;
         return weight;
     }
 
 private:
     double a_, lo_, piOverB_;
-    const SincWidth& width_;
+    double stepCos_, stepSin_, quarterCos_, quarterSin_;
     double s_ = 0, c_ = 1, s4_ = 0, c4_ = 1;
-    int k_ = 0;
 };
 
 // ---- From a table (width 1) -------------------------------------------------
@@ -180,17 +249,16 @@ inline double unitWeight(const double* table, double d) {
     return p[0] + t * (p[1] + t * (p[2] + t * p[3]));
 }
 
-// The weights of the taps lo, lo + 1, ... of a width-1 read at a, one per
-// next(), from the table.
+// The weights of the taps lo, lo + 1, ... of a width-1 read at a, from the
+// table: at(k) is the weight of tap lo + k.
 class TableWeights {
 public:
     TableWeights(double a, double lo) : a_(a), lo_(lo), table_(unitKernelTable()) {}
-    double next() { return unitWeight(table_, lo_ + k_++ - a_); }
+    double at(int k) const { return unitWeight(table_, lo_ + k - a_); }
 
 private:
     double a_, lo_;
     const double* table_;
-    int k_ = 0;
 };
 
 // ---- Closed form for the four taps of a width-1 read ------------------------
