@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -254,3 +255,14 @@ inline bool isWholeWave(const std::vector<std::uint8_t>& bytes) {
 }
 
 }  // namespace kestrand::test
+
+namespace kestrand {
+
+// How GoogleTest shows a format record in a failed comparison.
+inline void PrintTo(const WaveInfo& info, std::ostream* out) {
+    *out << "{\"" << std::string(info.chunkId.data(), 4) << "\" tag " << info.formatTag << ", sub " << info.subFormat
+         << ", " << info.channels << " ch, " << info.samplesPerSec << " Hz, " << info.bitsPerSample << " bits, align "
+         << info.blockAlign << ", " << info.avgBytesPerSec << " B/s, chunk " << info.chunkSize << "}";
+}
+
+}  // namespace kestrand
