@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -29,10 +30,7 @@ std::uint32_t bigU32(const std::uint8_t* p) {
 }
 
 // A four-byte id as the number the messages print (little-endian order).
-unsigned idNumber(const std::uint8_t* p) {
-    return static_cast<unsigned>(p[0]) | (static_cast<unsigned>(p[1]) << 8) | (static_cast<unsigned>(p[2]) << 16) |
-           (static_cast<unsigned>(p[3]) << 24);
-}
+unsigned idNumber(const std::uint8_t* p) { return loadU32(p); }
 
 // Moves forward `count` bytes; false when the stream cannot get there, which
 // ends the chunk walk like the end of the file would.

@@ -9,6 +9,7 @@
 #include "audio/append_sample_codec.h"
 #include "audio/append_target_header.h"
 #include "audio/wave_writer.h"
+#include "base/little_endian.h"
 #include "base/number_text.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -199,9 +200,7 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
     auto littleEndian = [&values] {
         std::vector<std::uint8_t> bytes(values.size() * 2);
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const auto v = static_cast<std::uint16_t>(values[i]);
-            bytes[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-            bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+            storeU16(bytes.data() + 2 * i, static_cast<std::uint16_t>(values[i]));
         }
         return bytes;
     };
@@ -219,8 +218,7 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
 
     auto mix = [&values](std::span<const std::uint8_t> last, std::int64_t n, const AppendTargetHeader&) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            const int fileSample =
-                static_cast<std::int16_t>(static_cast<std::uint16_t>(last[2 * i] | (last[2 * i + 1] << 8)));
+            const int fileSample = loadS16(last.data() + 2 * i);
             values[i] = static_cast<std::int16_t>(std::clamp(values[i] + fileSample, -32768, 32767));
         }
     };

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
+#include "dsp/sinc_kernel.h"
 #include "dsp/vector_lanes.h"
 
 namespace kestrand {
@@ -22,46 +22,10 @@ inline std::int64_t floorToInt(double x) {
     return static_cast<double>(t) > x ? t - 1 : t;
 }
 
-// The width-1 kernel cos(pi d / 4) sin(pi d) / (pi d) at the four taps
-// d = -1 - f, -f, 1 - f, 2 - f of a read with fraction f (0 <= f < 1), each
-// multiplied by the same positive factor pi (product of the four d) / sin(pi f).
-// The factor cancels in the normalised sum, and what is left needs no sine
-// of pi f and no division: sin(pi d) is +-sin(pi f) at every tap, and
-// 1 / d_k times the product of all d is the product of the other three. The
-// window cosines at the four taps are rotations of cos(pi f / 4) by quarter
-// turns of pi / 4. At f = 0 only the middle weight is left, as it should be
-// (the tap at d = -2 of a whole position, and the one at d = 2, weigh 0).
-template <class T>
-inline void unitWeights(const T& f, T& u0, T& u1, T& u2, T& u3) {
-    const T x = f * (std::numbers::pi / 4);
-    const T q = x * x;
-    // |x| <= pi / 4: the first omitted terms are below 1e-16.
-    const T cx =
-        1.0 +
-        q * (-1.0 / 2 +
-             q * (1.0 / 24 + q * (-1.0 / 720 + q * (1.0 / 40320 +
-                                                    q * (-1.0 / 3628800 + q * (1.0 / 479001600.0 +
-                                                                               q * (-1.0 / 87178291200.0 +
-                                                                                    q * (1.0 / 20922789888000.0))))))));
-    const T sx =
-        x * (1.0 +
-             q * (-1.0 / 6 +
-                  q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
-                                                                               q * (1.0 / 6227020800.0 +
-                                                                                    q * (-1.0 / 1307674368000.0))))))));
-    const double root = std::numbers::sqrt2 / 2;
-    const T d0 = -1.0 - f, d1 = -f, d2 = 1.0 - f, d3 = 2.0 - f;
-    const T p01 = d0 * d1, p23 = d2 * d3;
-    u0 = (root * (cx - sx)) * (d1 * p23);
-    u1 = -(cx * (d0 * p23));
-    u2 = (root * (cx + sx)) * (d3 * p01);
-    u3 = -(sx * (d2 * p01));
-}
-
 // One width-1 read whose four taps lie at p[0 .. 3] (frames n - 1 .. n + 2).
 inline double unitRead(const double* p, double f) {
     double u0, u1, u2, u3;
-    unitWeights(f, u0, u1, u2, u3);
+    sinc::unitTapWeights(f, u0, u1, u2, u3);
     return (u0 * p[0] + u1 * p[1] + u2 * p[2] + u3 * p[3]) / (u0 + u1 + u2 + u3);
 }
 
@@ -113,7 +77,7 @@ template <class Positions>
                       load(values + place[3])};
         transpose(v);
         Lanes u0, u1, u2, u3;
-        unitWeights(a - whole, u0, u1, u2, u3);
+        sinc::unitTapWeights(a - whole, u0, u1, u2, u3);
         store(out + i, (u0 * v[0] + u1 * v[1] + u2 * v[2] + u3 * v[3]) / (u0 + u1 + u2 + u3));
     }
     for (; i < count; ++i) {
@@ -157,7 +121,7 @@ void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::
 KESTRAND_VECTOR_CLONES
 void unitFilter(const double* taps, double f, std::size_t count, double* out) {
     double u0, u1, u2, u3;
-    unitWeights(f, u0, u1, u2, u3);
+    sinc::unitTapWeights(f, u0, u1, u2, u3);
     const double sum = u0 + u1 + u2 + u3;
     const double w0 = u0 / sum, w1 = u1 / sum, w2 = u2 / sum, w3 = u3 / sum;
     std::size_t i = 0;
@@ -186,16 +150,15 @@ DecodedSample decodeSample(const SampleView& view, std::int64_t from, std::int64
     const std::int64_t inTo = std::clamp<std::int64_t>(to, inFrom, std::max<std::int64_t>(view.frames, 0));
     double* values = s.values.data();  // values[k - from] for frame k
     for (std::int64_t k = from; k < inFrom; ++k) values[k - from] = pad;
-    if (view.type == SampleType::S16) {
-        // The common case without a switch per frame.
-        const std::size_t step = 2 * static_cast<std::size_t>(view.stride);
-        const std::uint8_t* p = view.bytes.data() + static_cast<std::size_t>(inFrom) * step;
-        for (std::int64_t k = inFrom; k < inTo; ++k, p += step) {
-            values[k - from] = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    // One loop per encoding, without a switch per frame.
+    const std::size_t step =
+        static_cast<std::size_t>(sampleTypeBytes(view.type)) * static_cast<std::size_t>(view.stride);
+    const std::uint8_t* bytes = view.bytes.data();
+    withSampleType(view.type, [&]<SampleType T>() {
+        for (std::int64_t k = inFrom; k < inTo; ++k) {
+            values[k - from] = readSixteenBit<T>(bytes + static_cast<std::size_t>(k) * step, kEngineScales);
         }
-    } else {
-        for (std::int64_t k = inFrom; k < inTo; ++k) values[k - from] = decodeFrame(view, k);
-    }
+    });
     for (std::int64_t k = inTo; k < to; ++k) values[k - from] = pad;
     return s;
 }

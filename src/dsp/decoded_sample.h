@@ -1,7 +1,7 @@
 // The part of a voice sample that a note reads, decoded once per render into
 // doubles in sixteen-bit scale, and the width-1 windowed-sinc reads over it
 // that the direct waveform and the analysis frames use in bulk. Reads whose
-// taps fall outside the decoded part go through the byte reads of fast_sinc,
+// taps fall outside the decoded part go through the fast byte reads (dsp/sinc_fast.h),
 // so every position gives the same value as there, up to rounding.
 #pragma once
 
@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "dsp/fast_sinc.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
 
 namespace kestrand {
 

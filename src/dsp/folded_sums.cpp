@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dsp/fractional_readers.h"
 #include "dsp/vector_lanes.h"
 
 namespace kestrand {
@@ -51,6 +50,12 @@ int sumBlocks(const double* __restrict weights, int taps, const double* __restri
 }
 
 }  // namespace
+
+double envelopeKernel(double x) {
+    const double q = x * x;
+    const double d = q - 2.25;
+    return (q - 4.0) * (q - 1.0) * d * d / 20.25;
+}
 
 int foldWidth(double spacing, int half) {
     if (!(spacing >= 0.0)) return 0;

@@ -9,6 +9,10 @@
 
 namespace kestrand {
 
+// The envelope kernel, the smoothing weight of the sums:
+// (q - 4)(q - 1)(q - 2.25)^2 / 20.25 with q = x^2.
+double envelopeKernel(double x);
+
 // Reusable work space of foldedSums, so a frame allocates nothing: room for
 // the widest sums is reserved once, and only the part a sum needs is used
 // (and so touched).

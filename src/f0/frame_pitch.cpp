@@ -55,8 +55,8 @@ RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratc
 std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, int windowLength, int frameStep,
                                                    int threadCount) {
     const WaveInfo& info = sample.info;
-    const auto kind = analysisSampleKind(info);
-    if (!kind || info.channels == 0 || info.blockAlign == 0) return nullptr;
+    const SampleType type = sampleTypeOf(info);
+    if (type == SampleType::None || info.channels == 0 || info.blockAlign == 0) return nullptr;
     if (info.samplesPerSec < kLowestAnalysisRate ||
         info.samplesPerSec > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
         return nullptr;
@@ -85,13 +85,13 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
     // (plain interpolation for 8-bit samples). Without room for a candidate
     // between the shortest and the longest lag no frame can have a pitch, and
     // the frame signal is not needed.
-    const double smoothWidth = *kind == AnalysisSampleKind::Unsigned8 ? 1.0 : static_cast<double>(rate / 920);
+    const double smoothWidth = type == SampleType::U8 ? 1.0 : static_cast<double>(rate / 920);
     const bool needSmooth = setup->maxLag >= setup->minLag + 2;
     // Reads reach 2 x width around a whole position, and the refinement up to
     // about 1.25 N beyond a frame position and 0.4 N before it.
     const auto widthReach = needSmooth ? static_cast<std::int64_t>(std::ceil(2.0 * smoothWidth)) : 0;
     const std::int64_t padding = 2 * static_cast<std::int64_t>(windowLength) + 2 * frameStep + widthReach + 16;
-    setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), *kind,
+    setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), type,
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
     setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);

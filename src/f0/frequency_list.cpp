@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "base/little_endian.h"
 #include "platform/files.h"
 
 namespace kestrand {
@@ -17,28 +18,6 @@ constexpr std::size_t kPairBytes = 16;
 constexpr std::size_t kMaxNameLength = 511;
 // Pairs read per step, so that a count in the header never decides an allocation.
 constexpr std::size_t kPairsPerRead = 4096;
-
-void putInt32(std::uint8_t* out, std::int32_t value) {
-    const auto u = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-void putDouble(std::uint8_t* out, double value) {
-    const auto u = std::bit_cast<std::uint64_t>(value);
-    for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-std::int32_t getInt32(const std::uint8_t* in) {
-    std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-    return static_cast<std::int32_t>(u);
-}
-
-double getDouble(const std::uint8_t* in) {
-    std::uint64_t u = 0;
-    for (int i = 0; i < 8; ++i) u |= static_cast<std::uint64_t>(in[i]) << (8 * i);
-    return std::bit_cast<double>(u);
-}
 
 // A name beside the target that no other writer uses at the same time.
 std::wstring temporaryNameFor(const std::wstring& target) {
@@ -73,13 +52,13 @@ std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
     if (std::fread(header.data(), 1, header.size(), file.get()) != header.size()) return std::nullopt;
     // The version digit is not examined: older lists load like current ones.
     if (std::memcmp(header.data(), "FREQ000", 7) != 0) return std::nullopt;
-    const std::int32_t count = getInt32(&header[36]);
+    const std::int32_t count = loadS32(&header[36]);
     if (count < 1) return std::nullopt;
 
     FrequencyList list;
-    list.frameStep = getInt32(&header[8]);
-    list.freqAvg = getDouble(&header[12]);
-    list.sampleRate = getInt32(&header[20]);
+    list.frameStep = loadS32(&header[8]);
+    list.freqAvg = loadF64(&header[12]);
+    list.sampleRate = loadS32(&header[20]);
     list.listSize = count;
     // The arrays grow with the pairs actually read; a file shorter than its
     // count says is damaged and refused.
@@ -89,8 +68,8 @@ std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
         const std::size_t pairs = std::min(total - done, kPairsPerRead);
         if (std::fread(block.data(), kPairBytes, pairs, file.get()) != pairs) return std::nullopt;
         for (std::size_t i = 0; i < pairs; ++i) {
-            list.frequencies.push_back(getDouble(&block[i * kPairBytes]));
-            list.amplitudes.push_back(getDouble(&block[i * kPairBytes + 8]));
+            list.frequencies.push_back(loadF64(&block[i * kPairBytes]));
+            list.amplitudes.push_back(loadF64(&block[i * kPairBytes + 8]));
         }
         done += pairs;
     }
@@ -107,14 +86,14 @@ int saveFrequencyList(const std::wstring& name, const FrequencyList& list) {
 
     std::vector<std::uint8_t> bytes(kHeaderBytes + kPairBytes * count, 0);
     std::memcpy(bytes.data(), "FREQ0003", 8);
-    putInt32(&bytes[8], list.frameStep);
-    putDouble(&bytes[12], list.freqAvg);
-    putInt32(&bytes[20], list.sampleRate);
+    storeU32(&bytes[8], static_cast<std::uint32_t>(list.frameStep));
+    storeU64(&bytes[12], std::bit_cast<std::uint64_t>(list.freqAvg));
+    storeU32(&bytes[20], static_cast<std::uint32_t>(list.sampleRate));
     // Offsets 24 .. 35 stay zero.
-    putInt32(&bytes[36], list.listSize);
+    storeU32(&bytes[36], static_cast<std::uint32_t>(list.listSize));
     for (std::size_t i = 0; i < count; ++i) {
-        putDouble(&bytes[kHeaderBytes + i * kPairBytes], list.frequencies[i]);
-        putDouble(&bytes[kHeaderBytes + i * kPairBytes + 8], list.amplitudes[i]);
+        storeU64(&bytes[kHeaderBytes + i * kPairBytes], std::bit_cast<std::uint64_t>(list.frequencies[i]));
+        storeU64(&bytes[kHeaderBytes + i * kPairBytes + 8], std::bit_cast<std::uint64_t>(list.amplitudes[i]));
     }
 
     // Written beside the target and renamed into place, so that renders of the

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "f0/analysis_signal.h"
+#include "dsp/position_kernel.h"
 #include "f0/frame_pitch.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
@@ -60,7 +60,7 @@ std::vector<double> frameAmplitudes(const FramePitchSetup& setup, std::int64_t l
         for (int j = 0; j < setup.span; ++j) {
             const std::int64_t where = start + j;
             if (where < 0) continue;
-            const double value = amplitudeSample(setup.stored.kind, setup.stored.at(where)) * window[j];
+            const double value = amplitudeSixteenBit(setup.stored.type, setup.stored.at(where)) * window[j];
             sum += value * value;
         }
         amplitudes[static_cast<std::size_t>(k)] = 0.125 * std::sqrt(sum);
@@ -226,7 +226,7 @@ AnalysisSize analysisSizeForRate(std::uint32_t rate) {
 std::optional<FrequencyList> analyseFrequencies(const LoadedSample& sample, int windowLength, int frameStep,
                                                 int threadCount) {
     const WaveInfo& info = sample.info;
-    if (!analysisSampleKind(info)) {
+    if (sampleTypeOf(info) == SampleType::None) {
         printErr("Pitch analysis: %d bits per sample cannot be analysed.\n", static_cast<int>(info.bitsPerSample));
         return std::nullopt;
     }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/fast_sinc.h"
+#include "dsp/sinc_fast.h"
+#include "dsp/sinc_literal.h"
 #include "dsp/vector_lanes.h"
 
 namespace kestrand {

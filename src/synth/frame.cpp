@@ -4,26 +4,11 @@
 #include <cmath>
 
 #include "dsp/frame_kernels.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand {
 
 namespace {
-
-void forward(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
-    if (shared.literal) {
-        realFft(data, shared.fft);
-    } else {
-        fastRealFft(data, shared.fastFft, work.fftScratch);
-    }
-}
-
-void inverse(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
-    if (shared.literal) {
-        inverseRealFft(data, shared.fft);
-    } else {
-        fastInverseRealFft(data, shared.fastFft, work.fftScratch);
-    }
-}
 
 // The first sample of a frame whose middle is at v, truncated toward zero,
 // kept where whole-frame indices cannot overflow.
@@ -42,7 +27,7 @@ void FrameWork::prepare(const SynthesisShared& tables) {
     for (auto* array : {&voice, &source, &breath, &extra}) array->assign(n, 0.0);
     for (auto* array : {&powerA, &powerB, &envelopeSums}) array->assign(bins, 0.0);
     fold.reserve(static_cast<int>(n / 2));
-    fftScratch.prepare(tables.fastFft);
+    fftScratch.prepare(tables.fft);
 }
 
 void FrameRequest::prepare(const SynthesisShared& tables) {
@@ -78,7 +63,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
             V[i] = window[i] * x;
         }
     }
-    forward(wk.voice, sh, wk);
+    forwardFft(wk.voice, sh.fft, wk.fftScratch);
 
     // Source frame: the recording around v.
     std::vector<double>& S = wk.source;
@@ -101,7 +86,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     }
     multiplyElements(window, S.data(), S.data(), n);
     if (sh.reverse) std::reverse(S.begin(), S.end());
-    forward(S, sh, wk);
+    forwardFft(S, sh.fft, wk.fftScratch);
 
     packedPower(S.data(), n, wk.powerA.data());
     packedPower(V, n, wk.powerB.data());
@@ -166,8 +151,8 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
             windowedDifference(window, S.data(), wk.extra.data(), S.data(), n);
         }
         if (sh.reverse) std::reverse(S.begin(), S.end());
-        forward(S, sh, wk);
-        forward(Q, sh, wk);
+        forwardFft(S, sh.fft, wk.fftScratch);
+        forwardFft(Q, sh.fft, wk.fftScratch);
         packedPower(S.data(), n, wk.powerA.data());
         packedPower(Q.data(), n, wk.powerB.data());
         const double J = n * w / (m * g);
@@ -187,8 +172,8 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (literal) {
-        inverse(wk.voice, sh, wk);
-        if (breath) inverse(Q, sh, wk);
+        inverseFft(wk.voice, sh.fft, wk.fftScratch);
+        if (breath) inverseFft(Q, sh.fft, wk.fftScratch);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
             out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * V[i]) * window[i] * amplitude;
@@ -199,7 +184,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         } else {
             for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * V[i];
         }
-        inverse(out, sh, wk);
+        inverseFft(out, sh.fft, wk.fftScratch);
         scaleByWindow(out.data(), window, amplitude, n);
     }
 }

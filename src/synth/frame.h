@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "dsp/decoded_sample.h"
-#include "dsp/fast_fft.h"
-#include "dsp/fast_sinc.h"
+#include "dsp/fft_plan.h"
 #include "dsp/folded_sums.h"
-#include "dsp/real_fft.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
+#include "dsp/window_tables.h"
 #include "synth/synthesis_tables.h"
 
 namespace kestrand {
@@ -23,8 +23,7 @@ struct SynthesisShared {
     int frameSize = 1024;  // N
     std::int32_t outputRate = 44100;
     std::vector<double> analysisWindow;  // sin(pi n / N)
-    FftTables fft;                       // reference transform (literal evaluation)
-    FastFftPlan fastFft;                 // the transform of the fast evaluation
+    FftPlan fft;                         // literal transform for the literal evaluation, else fast
     std::vector<double> tiltTable;       // breath tilt per bin (only with breath)
     MixGains gains;
     SampleView sample;      // the recording, first channel
@@ -50,7 +49,7 @@ struct SynthesisShared {
 struct FrameWork {
     std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
     FoldScratch fold;
-    FastFftScratch fftScratch;
+    FftScratch fftScratch;
 
     // Sizes the arrays for the shared frame size.
     void prepare(const SynthesisShared& tables);

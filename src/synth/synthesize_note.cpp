@@ -7,8 +7,8 @@
 
 #include "base/number_text.h"
 #include "dsp/decoded_sample.h"
-#include "dsp/fast_sinc.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
 #include "synth/direct_waveform.h"
@@ -113,12 +113,8 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // The frame tables only when frames are made, the reference transform
     // only for the literal evaluation.
     if (!noFormant) {
-        shared.analysisWindow = makeAnalysisWindow(N);
-        if (options.literal) {
-            shared.fft = makeFftTables(N);
-        } else {
-            shared.fastFft = makeFastFftPlan(N);
-        }
+        shared.analysisWindow = makeSineWindow(N);
+        shared.fft = makeFftPlan(N, options.literal ? FftKind::Literal : FftKind::Fast);
     }
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded.bytes, sampleTypeOf(info), info.channels);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "audio/wave_reader.h"
-#include "audio/wave_test_support.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
@@ -15,8 +15,6 @@ using test::byteRange;
 using test::extensibleBody;
 using test::formatBody;
 using test::putFile;
-using test::putU16;
-using test::putU32;
 using test::riffHeader;
 using test::TempDir;
 using testing::internal::CaptureStderr;
@@ -52,7 +50,7 @@ TEST(WaveReadBytes, CanonicalFileGivesDataThenZeroTail) {
 TEST(WaveReadBytes, FormatExtensionsAreSkippedAndExtensibleSubformatIsKept) {
     TempDir dir;
     auto fmt18 = formatBody(1, 1, 8000, 8);
-    putU16(fmt18, 0);
+    appendU16(fmt18, 0);
     auto image = riffHeader();
     appendChunk(image, "fmt ", fmt18);
     appendChunk(image, "data", {7, 8, 9});
@@ -272,9 +270,9 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
     EXPECT_EQ(*r.samples, (std::vector<double>{-32640.0, 32640.0, 128.0}));
 
     std::vector<std::uint8_t> d16;
-    putU16(d16, 0x8000);
-    putU16(d16, 0x7FFF);
-    putU16(d16, 0xFFFF);
+    appendU16(d16, 0x8000);
+    appendU16(d16, 0x7FFF);
+    appendU16(d16, 0xFFFF);
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 16), d16), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 32767.0, -1.0}));
@@ -286,15 +284,15 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
 
     // 32-bit: tag 1 integers, any other tag floats; 64-bit always doubles.
     std::vector<std::uint8_t> d32;
-    putU32(d32, 0x80000000u);
-    putU32(d32, 65536u * 3);
+    appendU32(d32, 0x80000000u);
+    appendU32(d32, 65536u * 3);
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 32), d32), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 3.0}));
 
     std::vector<std::uint8_t> f32;
-    putU32(f32, 0x3F800000u);  // 1.0f
-    putU32(f32, 0xBF000000u);  // -0.5f
+    appendU32(f32, 0x3F800000u);  // 1.0f
+    appendU32(f32, 0xBF000000u);  // -0.5f
     for (std::uint16_t tag : {3, 0, 7}) {
         r = readSamplesOf(imageWith(formatBody(tag, 1, 8000, 32), f32), 0);
         ASSERT_TRUE(r.samples);
@@ -308,8 +306,8 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 3.0}));
 
     std::vector<std::uint8_t> f64;
-    putU32(f64, 0);
-    putU32(f64, 0xBFF00000u);  // -1.0
+    appendU32(f64, 0);
+    appendU32(f64, 0xBFF00000u);  // -1.0
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 64), f64), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32767.5}));
@@ -317,7 +315,7 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
 
 TEST(WaveReadSamples, InterleavedFramesThenZeroTail) {
     std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {1, 2, 3, 4, 5, 6}) putU16(data, v);
+    for (std::uint16_t v : {1, 2, 3, 4, 5, 6}) appendU16(data, v);
     const auto r = readSamplesOf(imageWith(formatBody(1, 2, 44100, 16), data), 3);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(r.frames, 3u);
@@ -355,7 +353,7 @@ TEST(WaveReadSamples, FramesComeFromTheBytesPresent) {
     auto image = riffHeader();
     appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
     std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {10, 20, 30}) putU16(data, v);
+    for (std::uint16_t v : {10, 20, 30}) appendU16(data, v);
     data.push_back(0x55);  // half a frame
     appendChunk(image, "data", 0x7FFFFFF0u, data);
     const auto r = readSamplesOf(image, 2);
@@ -366,13 +364,13 @@ TEST(WaveReadSamples, FramesComeFromTheBytesPresent) {
 
 TEST(WaveReadSamples, SkipsOtherChunksAndFormatExtensions) {
     auto fmt = formatBody(1, 1, 44100, 16);
-    putU16(fmt, 0);
+    appendU16(fmt, 0);
     auto image = riffHeader();
     appendChunk(image, "LIST", byteRange(10));
     appendChunk(image, "fmt ", fmt);
     appendChunk(image, "fact", byteRange(3));
     std::vector<std::uint8_t> data;
-    putU16(data, 0xFFFE);
+    appendU16(data, 0xFFFE);
     appendChunk(image, "data", data);
     const auto r = readSamplesOf(image, 0);
     ASSERT_TRUE(r.samples);

@@ -7,6 +7,7 @@
 #include "base/number_text.h"
 #include "cli/command_line.h"
 #include "platform/files.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "f0/frequency_list.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -26,18 +27,18 @@ FrequencyList sampleList() {
 
 std::vector<std::uint8_t> header(const char* magic, std::int32_t count) {
     std::vector<std::uint8_t> bytes(magic, magic + 8);
-    test::putU32(bytes, 256);
+    appendU32(bytes, 256);
     for (int i = 0; i < 8; ++i) bytes.push_back(0);
-    test::putU32(bytes, 44100);
+    appendU32(bytes, 44100);
     bytes.resize(36, 0);
-    test::putU32(bytes, static_cast<std::uint32_t>(count));
+    appendU32(bytes, static_cast<std::uint32_t>(count));
     return bytes;
 }
 
 void putDouble(std::vector<std::uint8_t>& bytes, double value) {
     const auto u = std::bit_cast<std::uint64_t>(value);
-    test::putU32(bytes, static_cast<std::uint32_t>(u));
-    test::putU32(bytes, static_cast<std::uint32_t>(u >> 32));
+    appendU32(bytes, static_cast<std::uint32_t>(u));
+    appendU32(bytes, static_cast<std::uint32_t>(u >> 32));
 }
 
 TEST(FrequencyListFile, NamesFollowTheSample) {

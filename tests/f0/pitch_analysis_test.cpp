@@ -9,6 +9,7 @@
 #include "audio/wave_reader.h"
 #include "f0/pitch_analysis.h"
 #include "f0/pitch_oracle.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -26,12 +27,6 @@ AnalysisRun analyse(const LoadedSample& sample, int threads = 2) {
     run.list = analyseFrequencies(sample, size.windowLength, size.frameStep, threads);
     run.report = testing::internal::GetCapturedStderr();
     return run;
-}
-
-LoadedSample loadVoice(const std::string& name) {
-    auto sample = readWaveBytes(test::widePath(test::voiceSample(name)), 4096);
-    EXPECT_TRUE(sample.has_value()) << name;
-    return sample ? *sample : LoadedSample{};
 }
 
 void expectSameLists(const FrequencyList& a, const FrequencyList& b, double tolerance) {
@@ -187,7 +182,7 @@ TEST(PitchAnalysis, UnsupportedFormatsGiveNothingWithAMessage) {
 }
 
 TEST(PitchAnalysis, ResultDoesNotDependOnTheThreadCount) {
-    const LoadedSample sample = loadVoice("ka.wav");
+    const LoadedSample sample = test::loadVoiceWave("ka.wav");
     const AnalysisRun one = analyse(sample, 1);
     ASSERT_TRUE(one.list);
     for (const int threads : {2, 3, 32}) {
@@ -202,7 +197,7 @@ TEST(PitchAnalysis, ResultDoesNotDependOnTheThreadCount) {
 TEST(PitchAnalysisOracle, VoiceSamplesMatchTheSlowAnalysis) {
     for (const char* name : {"a.wav", "i.wav", "ka.wav", "la.wav", "ma.wav", "su.wav"}) {
         SCOPED_TRACE(name);
-        const LoadedSample sample = loadVoice(name);
+        const LoadedSample sample = test::loadVoiceWave(name);
         const AnalysisRun run = analyse(sample);
         ASSERT_TRUE(run.list);
         expectSameLists(*run.list, test::slowAnalysis(sample, 1024, 256), 1e-9);

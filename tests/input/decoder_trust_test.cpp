@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "input/load_input.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

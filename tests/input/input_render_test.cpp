@@ -4,7 +4,7 @@
 // tests skip, with a message, when a program they need is missing.
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -13,26 +13,15 @@ namespace {
 using test::ScopedEnvironment;
 using test::TempDir;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 // Renders one quiet note from the input into the output file, with `folder`
 // as the working folder when one is given; true when the file was written.
 // What the program prints on standard error goes to `err` when asked for.
 bool renderNote(const std::string& input, const std::filesystem::path& output, const std::filesystem::path& folder = {},
                 std::string* err = nullptr, const std::filesystem::path& program = test::programPath()) {
     std::filesystem::remove(output);
-    const std::string command = (folder.empty() ? "" : "cd " + quoted(folder.string()) + " && ") +
-                                quoted(program.string()) + " " + quoted(input) + " " + quoted(output.string()) +
+    const std::string command = (folder.empty() ? "" : "cd " + test::shellQuoted(folder.string()) + " && ") +
+                                test::shellQuoted(program.string()) + " " + test::shellQuoted(input) + " " +
+                                test::shellQuoted(output.string()) +
                                 " A4 100 n 0 300 50 0 100 0 '!120' AA 2>&1 >/dev/null";
     const std::string printed = test::runCommand(command).output;
     if (err != nullptr) *err = printed;

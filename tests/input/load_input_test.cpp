@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

@@ -5,7 +5,6 @@
 #endif
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "input/load_input.h"
 #include "input/loaders.h"
 #include "input/plugin_text.h"

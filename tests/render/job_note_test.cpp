@@ -13,6 +13,7 @@
 #include "f0/frequency_list.h"
 #include "render/output_settings.h"
 #include "render/render_stage.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

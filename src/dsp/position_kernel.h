@@ -1,54 +1,25 @@
-// Channel 0 of a loaded sample as the pitch analysis reads it: the stored
-// values as doubles, and the same values read through the windowed-sinc
-// kernel at every whole frame position. Both give exactly what the
-// fractional readers return for the same buffer, only without evaluating the
-// kernel again for every read.
+// The windowed-sinc reads of the pitch analysis: channel 0 of a loaded sample
+// decoded once into its stored values, and a kernel built once for a
+// fractional position and moved along by whole frames, so that runs of reads
+// one frame apart evaluate the kernel once. Every read gives exactly what the
+// literal reader of the encoding (dsp/sinc_literal.h) returns for the same
+// buffer, in the analysis convention of base/sample_format.h.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
-#include "audio/wave_info.h"
+#include "base/sample_format.h"
 
 namespace kestrand {
-
-// How a stored sample becomes a number (the reader that the analysis uses).
-enum class AnalysisSampleKind { Unsigned8, Signed16, Signed24, Signed32, Float32, Float64 };
-
-// The reader for a format: 8 unsigned, 16 and 24 signed, 32 signed when the
-// (sub)format tag says integer PCM and single float otherwise, 64 double.
-// Nothing for any other depth.
-std::optional<AnalysisSampleKind> analysisSampleKind(const WaveInfo& info);
-
-// Bytes of one stored sample of the kind.
-int bytesPerSample(AnalysisSampleKind kind);
-
-// Turns a normalised kernel sum of stored values into the reader's result
-// scale (sixteen-bit scale; doubles stay as stored).
-inline double scaleKernelSum(AnalysisSampleKind kind, double sum) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8: return 256.0 * sum - 32640.0;
-        case AnalysisSampleKind::Signed16: return sum;
-        case AnalysisSampleKind::Signed24: return sum / 256.0;
-        case AnalysisSampleKind::Signed32: return sum / 65536.0;
-        case AnalysisSampleKind::Float32: return sum * 32768.0;
-        case AnalysisSampleKind::Float64: return sum;
-    }
-    return 0.0;
-}
-
-// Turns one stored value into sixteen-bit scale the way the amplitude of a
-// frame decodes it; doubles contribute 0.
-double amplitudeSample(AnalysisSampleKind kind, double stored);
 
 // The stored values of channel 0, one per frame, with `padding` zeros on both
 // sides so that kernel taps a little outside the data need no bound check.
 // A frame whose element does not lie wholly inside the data holds 0, as do
 // all the padding entries: bytes beyond the data read as zero bytes.
 struct StoredChannel {
-    AnalysisSampleKind kind = AnalysisSampleKind::Signed16;
+    SampleType type = SampleType::S16;
     std::int64_t frames = 0;
     std::int64_t padding = 0;
     std::vector<double> values;  // frames + 2 x padding entries
@@ -59,8 +30,8 @@ struct StoredChannel {
 
 // Decodes channel 0 of the first `frames` frames of `data` (element of frame
 // n at byte n x channels x bytes per sample).
-StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, AnalysisSampleKind kind, int channels,
-                                std::int64_t frames, std::int64_t padding);
+StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, SampleType type, int channels, std::int64_t frames,
+                                std::int64_t padding);
 
 // The kernel of a reader at a position with a given fractional part: the
 // weights of its taps in tap order, the offset of the first tap from the
@@ -84,7 +55,7 @@ inline double readThroughKernel(const StoredChannel& channel, const ReaderKernel
     double numerator = 0.0;
     const std::size_t count = kernel.weights.size();
     for (std::size_t t = 0; t < count; ++t) numerator += kernel.weights[t] * v[t];
-    return scaleKernelSum(channel.kind, numerator / kernel.denominator);
+    return toSixteenBit(channel.type, numerator / kernel.denominator, kAnalysisScales);
 }
 
 // Reads at origin + m for m = 0 .. count - 1 into out[m], each value exactly

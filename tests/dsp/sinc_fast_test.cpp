@@ -1,4 +1,4 @@
-#include "dsp/fast_sinc.h"
+#include "dsp/sinc_fast.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "audio/wave_info.h"
+#include "dsp/sinc_literal.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
@@ -29,57 +31,9 @@ TEST(SinCosPi, MatchesTheLibrary) {
     EXPECT_EQ(c, -1.0);
 }
 
-// A noisy test signal of `frames` frames and `channels` channels in the
-// stored form of each depth, plus a zero tail.
-struct Stored {
-    WaveInfo info;
-    std::vector<std::uint8_t> bytes;
-};
-
-Stored makeStored(int bits, std::uint16_t tag, int channels, int frames) {
-    Stored s;
-    s.info.bitsPerSample = static_cast<std::uint16_t>(bits);
-    s.info.formatTag = tag;
-    s.info.channels = static_cast<std::uint16_t>(channels);
-    s.info.samplesPerSec = 44100;
-    s.info.blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    std::mt19937 random(bits * 31 + channels);
-    std::uniform_real_distribution<double> unit(-0.9, 0.9);
-    for (int f = 0; f < frames; ++f) {
-        for (int c = 0; c < channels; ++c) {
-            const double v = 0.6 * std::sin(f * 0.07 + c) + 0.3 * unit(random);
-            std::uint8_t b[8];
-            switch (bits) {
-                case 8: b[0] = static_cast<std::uint8_t>(std::lround(127.5 + 127 * v)); break;
-                case 16: {
-                    const auto x = static_cast<std::int16_t>(std::lround(32767 * v));
-                    std::memcpy(b, &x, 2);
-                    break;
-                }
-                case 24: {
-                    const auto x = static_cast<std::int32_t>(std::lround(8388607 * v));
-                    std::memcpy(b, &x, 3);
-                    break;
-                }
-                case 32:
-                    if (tag == 1) {
-                        const auto x = static_cast<std::int32_t>(std::lround(2147483647.0 * v));
-                        std::memcpy(b, &x, 4);
-                    } else {
-                        const float x = static_cast<float>(v);
-                        std::memcpy(b, &x, 4);
-                    }
-                    break;
-                default: {
-                    const double x = v;
-                    std::memcpy(b, &x, 8);
-                }
-            }
-            s.bytes.insert(s.bytes.end(), b, b + bits / 8);
-        }
-    }
-    s.bytes.resize(s.bytes.size() + static_cast<std::size_t>(64 * s.info.blockAlign), 0);
-    return s;
+// A noisy signal in the stored form of a depth, plus a zero tail.
+test::StoredSamples makeStored(int bits, std::uint16_t tag, int channels, int frames) {
+    return test::noisyStoredSamples(bits, tag, channels, frames, 64);
 }
 
 TEST(FastSinc, AgreesWithTheTapByTapReaders) {
@@ -89,7 +43,7 @@ TEST(FastSinc, AgreesWithTheTapByTapReaders) {
     };
     for (const Case type : {Case{8, 1}, Case{16, 1}, Case{24, 1}, Case{32, 1}, Case{32, 3}, Case{64, 3}}) {
         for (const int channels : {1, 2}) {
-            const Stored stored = makeStored(type.bits, type.tag, channels, 300);
+            const test::StoredSamples stored = makeStored(type.bits, type.tag, channels, 300);
             const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
             for (const double width : {1.0, 1.01, 2.1768707483, 2.5, 8.0}) {
                 const SincWidth w = makeSincWidth(width);
@@ -108,7 +62,7 @@ TEST(FastSinc, AgreesWithTheTapByTapReaders) {
 }
 
 TEST(FastSinc, RunsMatchSingleReads) {
-    const Stored stored = makeStored(16, 1, 1, 500);
+    const test::StoredSamples stored = makeStored(16, 1, 1, 500);
     const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     std::vector<double> run(200);
     for (const double step : {1.0, 2.0, 0.4594, 1.5}) {

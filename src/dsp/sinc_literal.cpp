@@ -1,12 +1,12 @@
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
+#include "base/sample_format.h"
 #include "dsp/sinc_kernel.h"
 
 namespace kestrand {
@@ -136,77 +136,45 @@ std::optional<double> kernelSum(double a, double b, std::int64_t lastValid, Load
     return numerator / denominator;
 }
 
-// Byte readers: element i of the channel lies at byte i * stride * elementSize.
-template <std::size_t ElementSize, class Decode, class Scale>
-double readBytes(double position, std::span<const std::uint8_t> bytes, double width, int stride, Decode decode,
-                 Scale scale) {
+// Byte readers: element i of the channel lies at byte i * stride * element
+// size; the kernel sum of stored values is scaled as the analysis reads
+// (doubles stay as stored).
+template <SampleType T>
+double readBytes(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
     if (stride < 1) return 0.0;
-    const std::size_t step = static_cast<std::size_t>(stride) * ElementSize;
+    constexpr auto elementSize = static_cast<std::size_t>(sampleTypeBytes(T));
+    const std::size_t step = static_cast<std::size_t>(stride) * elementSize;
     const std::uint8_t* data = bytes.data();
     const auto r =
-        kernelSum(position, width, lastWholeElement(bytes.size(), ElementSize, step),
-                  [data, step, decode](std::int64_t i) { return decode(data + static_cast<std::size_t>(i) * step); });
-    return r ? scale(*r) : 0.0;
-}
-
-std::uint32_t littleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint64_t littleEndian64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(littleEndian32(p)) | (static_cast<std::uint64_t>(littleEndian32(p + 4)) << 32);
+        kernelSum(position, width, lastWholeElement(bytes.size(), elementSize, step),
+                  [data, step](std::int64_t i) { return storedValue<T>(data + static_cast<std::size_t>(i) * step); });
+    return r ? toSixteenBit<T>(*r, kAnalysisScales) : 0.0;
 }
 
 }  // namespace
 
 double readFractionalU8(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<1>(
-        position, bytes, width, stride, [](const std::uint8_t* p) { return static_cast<double>(p[0]); },
-        [](double r) { return 256.0 * r - 32640.0; });
+    return readBytes<SampleType::U8>(position, bytes, width, stride);
 }
 
 double readFractionalS16(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<2>(
-        position, bytes, width, stride,
-        [](const std::uint8_t* p) {
-            const auto u = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-            return static_cast<double>(static_cast<std::int16_t>(u));
-        },
-        [](double r) { return r; });
+    return readBytes<SampleType::S16>(position, bytes, width, stride);
 }
 
 double readFractionalS24(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<3>(
-        position, bytes, width, stride,
-        [](const std::uint8_t* p) {
-            // Bytes into the top three of a 32-bit word, then an arithmetic
-            // shift back down sign-extends from bit 23.
-            const std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
-                                    (static_cast<std::uint32_t>(p[2]) << 24);
-            return static_cast<double>(static_cast<std::int32_t>(u) >> 8);
-        },
-        [](double r) { return r / 256.0; });
+    return readBytes<SampleType::S24>(position, bytes, width, stride);
 }
 
 double readFractionalS32(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<4>(
-        position, bytes, width, stride,
-        [](const std::uint8_t* p) { return static_cast<double>(static_cast<std::int32_t>(littleEndian32(p))); },
-        [](double r) { return r / 65536.0; });
+    return readBytes<SampleType::S32>(position, bytes, width, stride);
 }
 
 double readFractionalF32(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<4>(
-        position, bytes, width, stride,
-        [](const std::uint8_t* p) { return static_cast<double>(std::bit_cast<float>(littleEndian32(p))); },
-        [](double r) { return r * 32768.0; });
+    return readBytes<SampleType::F32>(position, bytes, width, stride);
 }
 
 double readFractionalF64(double position, std::span<const std::uint8_t> bytes, double width, int stride) {
-    return readBytes<8>(
-        position, bytes, width, stride, [](const std::uint8_t* p) { return std::bit_cast<double>(littleEndian64(p)); },
-        [](double r) { return r; });
+    return readBytes<SampleType::F64>(position, bytes, width, stride);
 }
 
 double readFractionalF64Bounded(double position, std::span<const double> values, double width) {
@@ -214,6 +182,19 @@ double readFractionalF64Bounded(double position, std::span<const double> values,
     const auto r = kernelSum(position, width, static_cast<std::int64_t>(values.size()) - 1,
                              [data](std::int64_t i) { return data[i]; });
     return r ? *r : 0.0;
+}
+
+double readLiteral(const SampleView& view, double position, double width) {
+    switch (view.type) {
+        case SampleType::U8: return readFractionalU8(position, view.bytes, width, view.stride);
+        case SampleType::S16: return readFractionalS16(position, view.bytes, width, view.stride);
+        case SampleType::S24: return readFractionalS24(position, view.bytes, width, view.stride);
+        case SampleType::S32: return readFractionalS32(position, view.bytes, width, view.stride);
+        case SampleType::F32: return readFractionalF32(position, view.bytes, width, view.stride);
+        case SampleType::F64: return readFractionalF64(position, view.bytes, width, view.stride) * kEngineScales.dbl;
+        case SampleType::None: break;
+    }
+    return 0.0;
 }
 
 }  // namespace kestrand
