@@ -138,11 +138,15 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
 
     // The slots, owned together with the pool by the driver and every worker
     // thread; the threads start when frames need them and end by themselves
-    // once the render has stopped them.
+    // once the render has stopped them. A short note, or one thread asked
+    // for, is processed on the driver alone: starting a thread would cost
+    // more than its frames.
+    const std::int64_t frameCount = (static_cast<std::int64_t>(outCount) + N / 2) / hop;
+    const bool driverOnly = threadCount == 1 || frameCount <= kDriverOnlyFrames;
     const auto pool = std::make_shared<WorkerPool>();
     std::vector<std::unique_ptr<WorkerSlot>>& slots = pool->owned;
     if (!noFormant) {
-        for (int i = 0; i < threadCount; ++i) {
+        for (int i = 0; i < (driverOnly ? 1 : threadCount); ++i) {
             auto slot = std::make_unique<WorkerSlot>();
             slot->index = i;
             slot->pool = pool.get();
@@ -152,7 +156,7 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
         }
         pool->slots = slots;
         // The driver takes a processor of its own, and frames when it waits.
-        pool->wantActive = std::max(1, std::min(threadCount, processors - 1));
+        pool->wantActive = driverOnly ? 0 : std::max(1, std::min(threadCount, processors - 1));
     }
 
     // 8. Sample loop, one hop at a time; a frame is handed out after every
