@@ -2,7 +2,9 @@
 // paths that the synthesis and the analysis run: fractional reads (literal,
 // fast, over a decoded region, through the analysis's position kernel; width
 // 1 for the synthesis, width 47 for the pitch analysis at 44.1 kHz), one
-// forward + inverse FFT pair per transform, and the frame kernels.
+// forward + inverse FFT pair per transform, and the frame kernels. The
+// benchmarks of dispatched loops take a last argument "wide": 1 runs the
+// AVX2 + FMA copy (where the processor has it), 0 the baseline.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -17,8 +19,24 @@
 #include "dsp/position_kernel.h"
 #include "dsp/sinc_fast.h"
 #include "dsp/sinc_literal.h"
+#include "dsp/vector_path.h"
 
 namespace {
+
+// Runs the copy of the dispatched loops that the benchmark's argument at
+// `index` names, and the process's own choice again afterwards.
+class VectorPathOf {
+public:
+    VectorPathOf(const benchmark::State& state, std::size_t index) : previous_(kestrand::wideVectorPath()) {
+        kestrand::chooseVectorPath(state.range(index) != 0);
+    }
+    ~VectorPathOf() { kestrand::chooseVectorPath(previous_); }
+    VectorPathOf(const VectorPathOf&) = delete;
+    VectorPathOf& operator=(const VectorPathOf&) = delete;
+
+private:
+    bool previous_;
+};
 
 std::vector<std::uint8_t> randomS16(std::size_t frames) {
     std::mt19937 rng(1);
@@ -61,6 +79,7 @@ void BM_ReadS16Width1TwoFractions(benchmark::State& state) {
 // Frames of 1024 doubles, as the synthesis transforms them; argument 0 the
 // literal transform, 1 the fast one.
 void BM_FftPair1024(benchmark::State& state) {
+    const VectorPathOf path(state, 1);
     const auto kind = state.range(0) == 0 ? kestrand::FftKind::Literal : kestrand::FftKind::Fast;
     const kestrand::FftPlan plan = kestrand::makeFftPlan(1024, kind);
     kestrand::FftScratch scratch;
@@ -118,6 +137,7 @@ void BM_ReadFastRun(benchmark::State& state) {
 // step (argument 0), one frame apart (argument 1, the four-tap filter), or at
 // listed positions (argument 2).
 void BM_DecodedUnitReads(benchmark::State& state) {
+    const VectorPathOf path(state, 1);
     const ViewFixture f;
     const kestrand::DecodedSample decoded = kestrand::decodeSample(f.view, 0, 1 << 16);
     std::vector<double> positions(1024);
@@ -174,6 +194,7 @@ struct FrameFixture {
 };
 
 void BM_FrameKernels(benchmark::State& state) {
+    const VectorPathOf path(state, 0);
     FrameFixture f;
     constexpr int n = FrameFixture::kN;
     for (auto _ : state) {
@@ -191,6 +212,7 @@ void BM_FrameKernels(benchmark::State& state) {
 // The envelope sums of one frame's power at a neighbourhood half-width of
 // the argument (about N / period: 10 for a low voice, 40 for a high one).
 void BM_FoldedSums(benchmark::State& state) {
+    const VectorPathOf path(state, 1);
     FrameFixture f;
     const int width = static_cast<int>(state.range(0));
     for (auto _ : state) {
@@ -207,10 +229,10 @@ BENCHMARK(BM_ReadS16Width47);
 BENCHMARK(BM_ReadS16Width1WholeFrames);
 BENCHMARK(BM_ReadS16Width47WholeFrames);
 BENCHMARK(BM_ReadS16Width1TwoFractions);
-BENCHMARK(BM_FftPair1024)->Arg(0)->Arg(1)->ArgName("fast");
+BENCHMARK(BM_FftPair1024)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"fast", "wide"});
 BENCHMARK(BM_ReadFast)->Arg(10)->Arg(23)->Arg(470)->ArgName("width_x10");
 BENCHMARK(BM_ReadFastRun)->Arg(0)->Arg(1)->ArgName("fractional_step");
-BENCHMARK(BM_DecodedUnitReads)->Arg(0)->Arg(1)->Arg(2)->ArgName("line_filter_list");
+BENCHMARK(BM_DecodedUnitReads)->ArgsProduct({{0, 1, 2}, {0, 1}})->ArgNames({"line_filter_list", "wide"});
 BENCHMARK(BM_PositionKernelRun)->Arg(1)->Arg(47)->ArgName("width");
-BENCHMARK(BM_FrameKernels);
-BENCHMARK(BM_FoldedSums)->Arg(10)->Arg(40)->ArgName("width");
+BENCHMARK(BM_FrameKernels)->Arg(0)->Arg(1)->ArgName("wide");
+BENCHMARK(BM_FoldedSums)->ArgsProduct({{10, 40}, {0, 1}})->ArgNames({"width", "wide"});

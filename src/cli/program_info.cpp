@@ -1,13 +1,9 @@
 #include "cli/program_info.h"
 
-#include "dsp/vector_lanes.h"
+#include "dsp/vector_path.h"
 #include "platform/console.h"
 
 namespace kestrand {
-
-// The text a macro expands to, so that an empty expansion can be told apart.
-#define KESTRAND_EXPANSION_TEXT(macro) KESTRAND_QUOTED(macro)
-#define KESTRAND_QUOTED(text) #text
 
 namespace {
 
@@ -158,19 +154,7 @@ std::string_view programName(ProgramKind program) {
 
 }  // namespace
 
-std::string vectorPathInUse() {
-#if defined(__x86_64__) || defined(__i386__)
-    // The clones of the hot loops for processors with AVX2 and fused
-    // multiply-add exist only where KESTRAND_VECTOR_CLONES expands to them;
-    // the loader picks them when the processor has the x86-64-v3 features.
-    constexpr std::string_view clones = KESTRAND_EXPANSION_TEXT(KESTRAND_VECTOR_CLONES);
-    __builtin_cpu_init();
-    if (!clones.empty() && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return "AVX2+FMA";
-    return "SSE2";
-#else
-    return "scalar";
-#endif
-}
+std::string vectorPathInUse() { return std::string(vectorPathName()); }
 
 std::string versionText(ProgramKind program) {
     return std::string(programName(program)) + " " + KESTRAND_VERSION + " (" +

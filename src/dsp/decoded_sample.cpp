@@ -106,20 +106,27 @@ struct LinePositions {
     }
 };
 
-KESTRAND_VECTOR_CLONES
-void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
+KESTRAND_VECTOR_BODY void unitReadsFromPositionsBody(const DecodedSample& s, const double* positions, std::size_t count,
+                                                     double* out) {
     unitReads(s, ListedPositions{positions}, count, out);
 }
 
-KESTRAND_VECTOR_CLONES
-void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::size_t count, double* out) {
+void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
+    return KESTRAND_VECTOR_CALL(unitReadsFromPositionsBody, s, positions, count, out);
+}
+
+KESTRAND_VECTOR_BODY void unitReadsAlongLineBody(const DecodedSample& s, double start, double step, std::size_t count,
+                                                 double* out) {
     unitReads(s, LinePositions{start, step}, count, out);
+}
+
+void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::size_t count, double* out) {
+    return KESTRAND_VECTOR_CALL(unitReadsAlongLineBody, s, start, step, count, out);
 }
 
 // Reads one whole frame apart all share the fraction of the first: their
 // four weights are worked out once and the run is a four-tap filter.
-KESTRAND_VECTOR_CLONES
-void unitFilter(const double* taps, double f, std::size_t count, double* out) {
+KESTRAND_VECTOR_BODY void unitFilterBody(const double* taps, double f, std::size_t count, double* out) {
     double u0, u1, u2, u3;
     sinc::unitTapWeights(f, u0, u1, u2, u3);
     const double sum = u0 + u1 + u2 + u3;
@@ -135,6 +142,10 @@ void unitFilter(const double* taps, double f, std::size_t count, double* out) {
         std::memcpy(out + i, &r, sizeof r);
     }
     for (; i < count; ++i) out[i] = w0 * taps[i] + w1 * taps[i + 1] + w2 * taps[i + 2] + w3 * taps[i + 3];
+}
+
+void unitFilter(const double* taps, double f, std::size_t count, double* out) {
+    return KESTRAND_VECTOR_CALL(unitFilterBody, taps, f, count, out);
 }
 
 }  // namespace

@@ -17,9 +17,8 @@ constexpr int kVectorPoints = 16;
 
 // Radix-2 decimation in time over data already in bit-reversed order, with
 // the twiddle sines of the direction (-sin forward, +sin inverse; unscaled).
-KESTRAND_VECTOR_CLONES
-void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
-                      const double* __restrict sines) {
+KESTRAND_VECTOR_BODY void complexTransformBody(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                                               const double* __restrict sines) {
     const int m = plan.m;
     // First stage: twiddle 1.
     for (int a = 0; a < m; a += 2) {
@@ -69,6 +68,11 @@ void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __
         }
         offset += static_cast<std::size_t>(h);
     }
+}
+
+void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                      const double* __restrict sines) {
+    return KESTRAND_VECTOR_CALL(complexTransformBody, plan, re, im, sines);
 }
 
 }  // namespace
@@ -190,9 +194,8 @@ void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFf
 // Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
 // with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
 // X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
-KESTRAND_VECTOR_CLONES
-void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
-                  double* __restrict data) {
+KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double* __restrict re,
+                                           const double* __restrict im, double* __restrict data) {
     const int m = plan.m, n = plan.n;
     data[0] = re[0] + im[0];
     data[m] = re[0] - im[0];
@@ -213,12 +216,16 @@ void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const do
     }
 }
 
+void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
+                  double* __restrict data) {
+    return KESTRAND_VECTOR_CALL(forwardSplitBody, plan, re, im, data);
+}
+
 // The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
 // E = (X_k + conj X_(m-k)) / 2 and O = (X_k - conj X_(m-k)) / 2 e^(2 pi i k / n),
 // Z_k = E + i O and Z_(m-k) = conj E + i conj O.
-KESTRAND_VECTOR_CLONES
-void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
-                  double* __restrict im) {
+KESTRAND_VECTOR_BODY void inverseSplitBody(const FastFftPlan& plan, const double* __restrict data,
+                                           double* __restrict re, double* __restrict im) {
     const int m = plan.m, n = plan.n;
     re[0] = 0.5 * (data[0] + data[m]);
     im[0] = 0.5 * (data[0] - data[m]);
@@ -236,6 +243,11 @@ void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double
         store(re + m - k - 3, reversed(er + oi));
         store(im + m - k - 3, reversed(orr - ei));
     }
+}
+
+void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
+                  double* __restrict im) {
+    return KESTRAND_VECTOR_CALL(inverseSplitBody, plan, data, re, im);
 }
 
 // The bit reversal and the first two radix-2 stages in one pass: group q of
@@ -332,9 +344,8 @@ template <bool Forward, class LoadPoints>
     if (h < plan.m) oneStage(plan, re, im, sines, h);
 }
 
-KESTRAND_VECTOR_CLONES
-void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
-                    double* __restrict im) {
+KESTRAND_VECTOR_BODY void forwardComplexBody(const FastFftPlan& plan, const double* __restrict data,
+                                             double* __restrict re, double* __restrict im) {
     firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
         const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
         r = __builtin_shuffle(lo, hi, Index{0, 2, 4, 6});
@@ -343,9 +354,14 @@ void forwardComplex(const FastFftPlan& plan, const double* __restrict data, doub
     laterStages(plan, re, im, plan.stageSinForward.data());
 }
 
-KESTRAND_VECTOR_CLONES
-void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
-                    double* __restrict re, double* __restrict im, double* __restrict data) {
+void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
+                    double* __restrict im) {
+    return KESTRAND_VECTOR_CALL(forwardComplexBody, plan, data, re, im);
+}
+
+KESTRAND_VECTOR_BODY void inverseComplexBody(const FastFftPlan& plan, const double* __restrict naturalRe,
+                                             const double* __restrict naturalIm, double* __restrict re,
+                                             double* __restrict im, double* __restrict data) {
     firstStages<false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
         r = load(naturalRe + p);
         i = load(naturalIm + p);
@@ -356,6 +372,11 @@ void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe,
         store(data + 2 * k, __builtin_shuffle(r, i, Index{0, 4, 1, 5}));
         store(data + 2 * k + 4, __builtin_shuffle(r, i, Index{2, 6, 3, 7}));
     }
+}
+
+void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
+                    double* __restrict re, double* __restrict im, double* __restrict data) {
+    return KESTRAND_VECTOR_CALL(inverseComplexBody, plan, naturalRe, naturalIm, re, im, data);
 }
 
 }  // namespace

@@ -17,9 +17,8 @@ using namespace lanes;
 
 // sums[j] = sum over i < taps of weights[i] * padded[i + j] for whole blocks
 // of sixteen bins j < bins, then of four; returns the first bin not done.
-KESTRAND_VECTOR_CLONES
-int sumBlocks(const double* __restrict weights, int taps, const double* __restrict padded, int bins,
-              double* __restrict sums) {
+KESTRAND_VECTOR_BODY int sumBlocksBody(const double* __restrict weights, int taps, const double* __restrict padded,
+                                       int bins, double* __restrict sums) {
     int j0 = 0;
     for (; j0 + 16 <= bins; j0 += 16) {
         Lanes a = {0, 0, 0, 0}, b = a, c = a, d = a;
@@ -47,6 +46,11 @@ int sumBlocks(const double* __restrict weights, int taps, const double* __restri
         store(sums + j0, a);
     }
     return j0;
+}
+
+int sumBlocks(const double* __restrict weights, int taps, const double* __restrict padded, int bins,
+              double* __restrict sums) {
+    return KESTRAND_VECTOR_CALL(sumBlocksBody, weights, taps, padded, bins, sums);
 }
 
 }  // namespace

@@ -34,22 +34,28 @@ namespace {
 
 }  // namespace
 
-KESTRAND_VECTOR_CLONES
-void multiplyElements(const double* a, const double* b, double* out, int n) {
+KESTRAND_VECTOR_BODY void multiplyElementsBody(const double* a, const double* b, double* out, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, load(a + i) * load(b + i));
     for (; i < n; ++i) out[i] = a[i] * b[i];
 }
 
-KESTRAND_VECTOR_CLONES
-void windowedDifference(const double* w, const double* a, const double* b, double* out, int n) {
+void multiplyElements(const double* a, const double* b, double* out, int n) {
+    return KESTRAND_VECTOR_CALL(multiplyElementsBody, a, b, out, n);
+}
+
+KESTRAND_VECTOR_BODY void windowedDifferenceBody(const double* w, const double* a, const double* b, double* out,
+                                                 int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, load(w + i) * (load(a + i) - load(b + i)));
     for (; i < n; ++i) out[i] = w[i] * (a[i] - b[i]);
 }
 
-KESTRAND_VECTOR_CLONES
-void packedPower(const double* data, int n, double* power) {
+void windowedDifference(const double* w, const double* a, const double* b, double* out, int n) {
+    return KESTRAND_VECTOR_CALL(windowedDifferenceBody, w, a, b, out, n);
+}
+
+KESTRAND_VECTOR_BODY void packedPowerBody(const double* data, int n, double* power) {
     const int half = n / 2;
     power[0] = data[0] * data[0];
     int k = 1;
@@ -61,8 +67,11 @@ void packedPower(const double* data, int n, double* power) {
     power[half] = data[half] * data[half];
 }
 
-KESTRAND_VECTOR_CLONES
-void scaleBins(double* data, int n, const double* gain) {
+void packedPower(const double* data, int n, double* power) {
+    return KESTRAND_VECTOR_CALL(packedPowerBody, data, n, power);
+}
+
+KESTRAND_VECTOR_BODY void scaleBinsBody(double* data, int n, const double* gain) {
     const int half = n / 2;
     data[0] *= gain[0];
     int k = 1;
@@ -78,16 +87,20 @@ void scaleBins(double* data, int n, const double* gain) {
     data[half] *= gain[half];
 }
 
-KESTRAND_VECTOR_CLONES
-void mixElements(double gx, const double* x, double gy, const double* y, double* out, int n) {
+void scaleBins(double* data, int n, const double* gain) { return KESTRAND_VECTOR_CALL(scaleBinsBody, data, n, gain); }
+
+KESTRAND_VECTOR_BODY void mixElementsBody(double gx, const double* x, double gy, const double* y, double* out, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, gx * load(x + i) + gy * load(y + i));
     for (; i < n; ++i) out[i] = gx * x[i] + gy * y[i];
 }
 
-KESTRAND_VECTOR_CLONES
-void binGains(const double* numerator, const double* smooth, double factor, const double* after, double* gains,
-              int count) {
+void mixElements(double gx, const double* x, double gy, const double* y, double* out, int n) {
+    return KESTRAND_VECTOR_CALL(mixElementsBody, gx, x, gy, y, out, n);
+}
+
+KESTRAND_VECTOR_BODY void binGainsBody(const double* numerator, const double* smooth, double factor,
+                                       const double* after, double* gains, int count) {
     const Lanes one = {1, 1, 1, 1};
     const Lanes zero = {0, 0, 0, 0};
     const double limit = std::numeric_limits<double>::max();
@@ -113,18 +126,27 @@ void binGains(const double* numerator, const double* smooth, double factor, cons
     }
 }
 
-KESTRAND_VECTOR_CLONES
-void addElements(const double* x, double* out, int n) {
+void binGains(const double* numerator, const double* smooth, double factor, const double* after, double* gains,
+              int count) {
+    return KESTRAND_VECTOR_CALL(binGainsBody, numerator, smooth, factor, after, gains, count);
+}
+
+KESTRAND_VECTOR_BODY void addElementsBody(const double* x, double* out, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, load(out + i) + load(x + i));
     for (; i < n; ++i) out[i] += x[i];
 }
 
-KESTRAND_VECTOR_CLONES
-void scaleByWindow(double* out, const double* w, double a, int n) {
+void addElements(const double* x, double* out, int n) { return KESTRAND_VECTOR_CALL(addElementsBody, x, out, n); }
+
+KESTRAND_VECTOR_BODY void scaleByWindowBody(double* out, const double* w, double a, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4) store(out + i, load(out + i) * (load(w + i) * a));
     for (; i < n; ++i) out[i] *= w[i] * a;
+}
+
+void scaleByWindow(double* out, const double* w, double a, int n) {
+    return KESTRAND_VECTOR_CALL(scaleByWindowBody, out, w, a, n);
 }
 
 }  // namespace kestrand

@@ -8,18 +8,31 @@
 
 #include <cstring>
 
+#include "dsp/vector_path.h"
+
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-// Clones of a function for processors with AVX2 and fused multiply-add and
-// for the baseline, chosen when the program loads. clang (the fuzzing build)
-// cannot pass these vectors between clones of different targets, so there it
-// builds the baseline only; so do unoptimised and sanitizer builds, where GCC
-// miscompiles the inlined helpers inside the clones.
-#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && defined(__OPTIMIZE__) && \
+// The hot loops are built twice, for processors with AVX2 and fused
+// multiply-add and for the baseline, and the copy for this process is chosen
+// once from the processor's features (dsp/vector_path.h), in the Windows and
+// Linux builds alike. A loop's body is marked KESTRAND_VECTOR_BODY (always
+// inlined) and called through KESTRAND_VECTOR_CALL, which inlines it into
+// both copies. clang (the fuzzing build) builds the baseline only; so do
+// unoptimised and sanitizer builds, where GCC miscompiles the inlined
+// helpers inside the wide copy.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(__clang__) && defined(__OPTIMIZE__) && \
     !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define KESTRAND_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define KESTRAND_WIDE_VECTORS 1
+#endif
+
+#define KESTRAND_VECTOR_BODY [[gnu::always_inline]] inline
+
+#ifdef KESTRAND_WIDE_VECTORS
+#define KESTRAND_VECTOR_CALL(body, ...)                                                                       \
+    (::kestrand::wideVectorPath() ? [&]() __attribute__((target("avx2,fma"))) { return body(__VA_ARGS__); }() \
+                                  : body(__VA_ARGS__))
 #else
-#define KESTRAND_VECTOR_CLONES
+#define KESTRAND_VECTOR_CALL(body, ...) body(__VA_ARGS__)
 #endif
 
 namespace kestrand::lanes {

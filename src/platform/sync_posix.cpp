@@ -10,9 +10,7 @@ namespace kestrand {
 void ManualResetEvent::set() {
     signalled_.store(true);
     if (sleepers_.load() == 0) return;
-    {
-        std::lock_guard lock(mutex_);
-    }
+    { std::lock_guard lock(mutex_); }
     condition_.notify_all();
 }
 

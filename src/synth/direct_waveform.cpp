@@ -122,9 +122,8 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
 // list entry come from a table); the phase (each depends on the one before);
 // then the two read positions of every sample, the reads and the cross-fade,
 // four at a time.
-KESTRAND_VECTOR_CLONES
-void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0, std::int64_t j1,
-              std::span<double> direct) {
+KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0,
+                                       std::int64_t j1, std::span<double> direct) {
     const TimeMap map = setup.map;
     const FrequencyList& list = *setup.list;
     const double freqAvg = list.freqAvg;
@@ -273,6 +272,11 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
         const double W = fades[r];
         out[indices[r]] = (1.0 - W) * values[2 * r] + W * values[2 * r + 1];
     }
+}
+
+void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0, std::int64_t j1,
+              std::span<double> direct) {
+    return KESTRAND_VECTOR_CALL(fillFastBody, setup, st, j0, j1, direct);
 }
 
 }  // namespace
