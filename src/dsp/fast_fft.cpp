@@ -17,6 +17,7 @@ constexpr int kVectorPoints = 16;
 
 // Radix-2 decimation in time over data already in bit-reversed order, with
 // the twiddle sines of the direction (-sin forward, +sin inverse; unscaled).
+template <class Lanes>
 KESTRAND_VECTOR_BODY void complexTransformBody(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                                const double* __restrict sines) {
     const int m = plan.m;
@@ -40,20 +41,15 @@ KESTRAND_VECTOR_BODY void complexTransformBody(const FastFftPlan& plan, double* 
             int k = 0;
             // Four butterflies at a time; each lane does what the scalar loop does.
             for (; k + 4 <= h; k += 4) {
-                Lanes c, sn, xr, xi, yr, yi;
-                std::memcpy(&c, wc + k, sizeof c);
-                std::memcpy(&sn, ws + k, sizeof sn);
-                std::memcpy(&xr, br + k, sizeof xr);
-                std::memcpy(&xi, bi + k, sizeof xi);
-                std::memcpy(&yr, ar + k, sizeof yr);
-                std::memcpy(&yi, ai + k, sizeof yi);
+                const Lanes c = load<Lanes>(wc + k), sn = load<Lanes>(ws + k);
+                const Lanes xr = load<Lanes>(br + k), xi = load<Lanes>(bi + k);
+                const Lanes yr = load<Lanes>(ar + k), yi = load<Lanes>(ai + k);
                 const Lanes tr = c * xr - sn * xi;
                 const Lanes ti = c * xi + sn * xr;
-                const Lanes nbr = yr - tr, nbi = yi - ti, nar = yr + tr, nai = yi + ti;
-                std::memcpy(br + k, &nbr, sizeof nbr);
-                std::memcpy(bi + k, &nbi, sizeof nbi);
-                std::memcpy(ar + k, &nar, sizeof nar);
-                std::memcpy(ai + k, &nai, sizeof nai);
+                store(br + k, yr - tr);
+                store(bi + k, yi - ti);
+                store(ar + k, yr + tr);
+                store(ai + k, yi + ti);
             }
             for (; k < h; ++k) {
                 const double c = wc[k], sn = ws[k];
@@ -194,6 +190,7 @@ void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFf
 // Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
 // with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
 // X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
+template <class Lanes>
 KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double* __restrict re,
                                            const double* __restrict im, double* __restrict data) {
     const int m = plan.m, n = plan.n;
@@ -202,9 +199,9 @@ KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double
     const double* c = plan.splitCos.data();
     const double* s = plan.splitSin.data();
     for (int k = 1; k + 3 <= m / 2; k += 4) {
-        const Lanes ar = load(re + k), ai = load(im + k);
-        const Lanes br = reversed(load(re + m - k - 3)), bi = reversed(load(im + m - k - 3));
-        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes ar = load<Lanes>(re + k), ai = load<Lanes>(im + k);
+        const Lanes br = reversed(load<Lanes>(re + m - k - 3)), bi = reversed(load<Lanes>(im + m - k - 3));
+        const Lanes ck = load<Lanes>(c + k), sk = load<Lanes>(s + k);
         const Lanes er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
         const Lanes dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
         const Lanes p = ck * di - sk * dr;
@@ -224,6 +221,7 @@ void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const do
 // The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
 // E = (X_k + conj X_(m-k)) / 2 and O = (X_k - conj X_(m-k)) / 2 e^(2 pi i k / n),
 // Z_k = E + i O and Z_(m-k) = conj E + i conj O.
+template <class Lanes>
 KESTRAND_VECTOR_BODY void inverseSplitBody(const FastFftPlan& plan, const double* __restrict data,
                                            double* __restrict re, double* __restrict im) {
     const int m = plan.m, n = plan.n;
@@ -232,9 +230,9 @@ KESTRAND_VECTOR_BODY void inverseSplitBody(const FastFftPlan& plan, const double
     const double* c = plan.splitCos.data();
     const double* s = plan.splitSin.data();
     for (int k = 1; k + 3 <= m / 2; k += 4) {
-        const Lanes ar = load(data + k), ai = -reversed(load(data + n - k - 3));
-        const Lanes cr = reversed(load(data + m - k - 3)), ci = -load(data + m + k);
-        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes ar = load<Lanes>(data + k), ai = -reversed(load<Lanes>(data + n - k - 3));
+        const Lanes cr = reversed(load<Lanes>(data + m - k - 3)), ci = -load<Lanes>(data + m + k);
+        const Lanes ck = load<Lanes>(c + k), sk = load<Lanes>(s + k);
         const Lanes er = 0.5 * (ar + cr), ei = 0.5 * (ai - ci);
         const Lanes dr = 0.5 * (ar - cr), di = 0.5 * (ai + ci);
         const Lanes orr = dr * ck - di * sk, oi = dr * sk + di * ck;
@@ -254,7 +252,7 @@ void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double
 // four outputs (places 4q .. 4q + 3) takes the inputs p, p + m/2, p + m/4 and
 // p + 3m/4 with p the reversal of q, so four groups in reversed order read
 // four neighbouring inputs. `loadPoints(p, re, im)` gives points p .. p + 3.
-template <bool Forward, class LoadPoints>
+template <class Lanes, bool Forward, class LoadPoints>
 [[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                                LoadPoints loadPoints) {
     const int m = plan.m, quarter = m / 4;
@@ -281,6 +279,7 @@ template <bool Forward, class LoadPoints>
 }
 
 // Stages h and 2h in one pass, four butterflies of each at a time (h >= 4).
+template <class Lanes>
 [[gnu::always_inline]] inline void twoStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                              const double* sines, int h) {
     const int m = plan.m;
@@ -292,17 +291,17 @@ template <bool Forward, class LoadPoints>
         double* r = re + g;
         double* i = im + g;
         for (int k = 0; k < h; k += 4) {
-            const Lanes x0r = load(r + k), x0i = load(i + k);
-            const Lanes x1r = load(r + k + h), x1i = load(i + k + h);
-            const Lanes x2r = load(r + k + 2 * h), x2i = load(i + k + 2 * h);
-            const Lanes x3r = load(r + k + 3 * h), x3i = load(i + k + 3 * h);
-            const Lanes w1c = load(c1 + k), w1s = load(s1 + k);
+            const Lanes x0r = load<Lanes>(r + k), x0i = load<Lanes>(i + k);
+            const Lanes x1r = load<Lanes>(r + k + h), x1i = load<Lanes>(i + k + h);
+            const Lanes x2r = load<Lanes>(r + k + 2 * h), x2i = load<Lanes>(i + k + 2 * h);
+            const Lanes x3r = load<Lanes>(r + k + 3 * h), x3i = load<Lanes>(i + k + 3 * h);
+            const Lanes w1c = load<Lanes>(c1 + k), w1s = load<Lanes>(s1 + k);
             const Lanes t1r = w1c * x1r - w1s * x1i, t1i = w1c * x1i + w1s * x1r;
             const Lanes t3r = w1c * x3r - w1s * x3i, t3i = w1c * x3i + w1s * x3r;
             const Lanes a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
             const Lanes a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
-            const Lanes w2c = load(c2 + k), w2s = load(s2 + k);
-            const Lanes w3c = load(c2 + k + h), w3s = load(s2 + k + h);
+            const Lanes w2c = load<Lanes>(c2 + k), w2s = load<Lanes>(s2 + k);
+            const Lanes w3c = load<Lanes>(c2 + k + h), w3s = load<Lanes>(s2 + k + h);
             const Lanes ur = w2c * a2r - w2s * a2i, ui = w2c * a2i + w2s * a2r;
             const Lanes vr = w3c * a3r - w3s * a3i, vi = w3c * a3i + w3s * a3r;
             store(r + k, a0r + ur);
@@ -318,6 +317,7 @@ template <bool Forward, class LoadPoints>
 }
 
 // A last single stage h (h >= 4).
+template <class Lanes>
 [[gnu::always_inline]] inline void oneStage(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                             const double* sines, int h) {
     const double* c = plan.stageCos.data() + (h - 1);
@@ -326,8 +326,8 @@ template <bool Forward, class LoadPoints>
         for (int k = 0; k < h; k += 4) {
             double* ar = re + g + k;
             double* ai = im + g + k;
-            const Lanes xr = load(ar + h), xi = load(ai + h), yr = load(ar), yi = load(ai);
-            const Lanes wc = load(c + k), ws = load(sn + k);
+            const Lanes xr = load<Lanes>(ar + h), xi = load<Lanes>(ai + h), yr = load<Lanes>(ar), yi = load<Lanes>(ai);
+            const Lanes wc = load<Lanes>(c + k), ws = load<Lanes>(sn + k);
             const Lanes tr = wc * xr - ws * xi, ti = wc * xi + ws * xr;
             store(ar + h, yr - tr);
             store(ai + h, yi - ti);
@@ -338,20 +338,22 @@ template <bool Forward, class LoadPoints>
 }
 
 // Everything after the first two stages.
+template <class Lanes>
 [[gnu::always_inline]] inline void laterStages(const FastFftPlan& plan, double* re, double* im, const double* sines) {
     int h = 4;
-    for (; 4 * h <= plan.m; h *= 4) twoStages(plan, re, im, sines, h);
-    if (h < plan.m) oneStage(plan, re, im, sines, h);
+    for (; 4 * h <= plan.m; h *= 4) twoStages<Lanes>(plan, re, im, sines, h);
+    if (h < plan.m) oneStage<Lanes>(plan, re, im, sines, h);
 }
 
+template <class Lanes>
 KESTRAND_VECTOR_BODY void forwardComplexBody(const FastFftPlan& plan, const double* __restrict data,
                                              double* __restrict re, double* __restrict im) {
-    firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
-        const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
-        r = __builtin_shuffle(lo, hi, Index{0, 2, 4, 6});
-        i = __builtin_shuffle(lo, hi, Index{1, 3, 5, 7});
+    firstStages<Lanes, true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
+        const Lanes lo = load<Lanes>(data + 2 * p), hi = load<Lanes>(data + 2 * p + 4);
+        r = evens(lo, hi);
+        i = odds(lo, hi);
     });
-    laterStages(plan, re, im, plan.stageSinForward.data());
+    laterStages<Lanes>(plan, re, im, plan.stageSinForward.data());
 }
 
 void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
@@ -359,18 +361,19 @@ void forwardComplex(const FastFftPlan& plan, const double* __restrict data, doub
     return KESTRAND_VECTOR_CALL(forwardComplexBody, plan, data, re, im);
 }
 
+template <class Lanes>
 KESTRAND_VECTOR_BODY void inverseComplexBody(const FastFftPlan& plan, const double* __restrict naturalRe,
                                              const double* __restrict naturalIm, double* __restrict re,
                                              double* __restrict im, double* __restrict data) {
-    firstStages<false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
-        r = load(naturalRe + p);
-        i = load(naturalIm + p);
+    firstStages<Lanes, false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
+        r = load<Lanes>(naturalRe + p);
+        i = load<Lanes>(naturalIm + p);
     });
-    laterStages(plan, re, im, plan.stageSin.data());
+    laterStages<Lanes>(plan, re, im, plan.stageSin.data());
     for (int k = 0; k < plan.m; k += 4) {
-        const Lanes r = load(re + k), i = load(im + k);
-        store(data + 2 * k, __builtin_shuffle(r, i, Index{0, 4, 1, 5}));
-        store(data + 2 * k + 4, __builtin_shuffle(r, i, Index{2, 6, 3, 7}));
+        const Lanes r = load<Lanes>(re + k), i = load<Lanes>(im + k);
+        store(data + 2 * k, interleaveLow(r, i));
+        store(data + 2 * k + 4, interleaveHigh(r, i));
     }
 }
 

@@ -122,6 +122,7 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
 // list entry come from a table); the phase (each depends on the one before);
 // then the two read positions of every sample, the reads and the cross-fade,
 // four at a time.
+template <class Lanes>
 KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0,
                                        std::int64_t j1, std::span<double> direct) {
     const TimeMap map = setup.map;
@@ -159,24 +160,24 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
     double latchedTarget = 0.0;
     std::int64_t k = 0;
     if (!bend) {
-        const Lanes zero = {0, 0, 0, 0};
-        const Lanes end = {listEnd, listEnd, listEnd, listEnd};
+        const Lanes zero = broadcast<Lanes>(0.0);
+        const Lanes end = broadcast<Lanes>(listEnd);
         for (; k + 4 <= count; k += 4) {
-            const Lanes q = load(spots + k) * inverseFrameStep;
-            const Index inside = (q < listEnd) & (q >= 0.0);
+            const Lanes q = load<Lanes>(spots + k) * inverseFrameStep;
+            const auto inside = (q < listEnd) & (q >= 0.0);
             Lanes whole = (q + kRoundingShift) - kRoundingShift;
-            whole = whole > q ? whole - 1.0 : whole;
+            whole = select(whole > q, whole - 1.0, whole);
             // Before the list: entry 0; behind it (or not a number): the last.
-            whole = inside ? whole : (q < 0.0 ? zero : end);
-            const Lanes f = inside ? q - whole : zero;
-            const Int4 entry = __builtin_convertvector(whole, Int4);
-            const Lanes a = {periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]};
-            const Lanes b = {periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1],
-                             periods[entry[3] + 1]};
+            whole = select(inside, whole, select(q < 0.0, zero, end));
+            const Lanes f = select(inside, q - whole, zero);
+            const Int4 entry = truncatedInts(whole);
+            const Lanes a = make<Lanes>(periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]);
+            const Lanes b =
+                make<Lanes>(periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1], periods[entry[3] + 1]);
             const Lanes R = a * (1.0 - f) + b * f;
             const Lanes bq = R * k1 + mod;
             store(lengths + k, R);
-            store(steps + k, (target * bq * k2 - load(rates + k)) / R);
+            store(steps + k, (target * bq * k2 - load<Lanes>(rates + k)) / R);
             if (k == 0) latchedTarget = target * bq[0];
         }
     }
@@ -228,8 +229,8 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
         // Every sample of the hop reads inside the recording: positions, reads
         // and the cross-fade four at a time, straight into the note.
         for (k = 0; k + 4 <= written; k += 4) {
-            const Lanes u = load(phases + k), R = load(lengths + k);
-            const Lanes X = load(spots + k) + R * u;
+            const Lanes u = load<Lanes>(phases + k), R = load<Lanes>(lengths + k);
+            const Lanes X = load<Lanes>(spots + k) + R * u;
             store(early + k, X - R);
             store(late + k, X);
             store(fades + k, 1.0 - 3.0 * u * u + 2.0 * u * u * u);
@@ -246,8 +247,8 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
         readUnitBatch(*setup.sample, std::span<const double>(late, n), std::span<double>(values + count, n));
         out += j0;
         for (k = 0; k + 4 <= written; k += 4) {
-            const Lanes W = load(fades + k);
-            store(out + k, (1.0 - W) * load(values + k) + W * load(values + count + k));
+            const Lanes W = load<Lanes>(fades + k);
+            store(out + k, (1.0 - W) * load<Lanes>(values + k) + W * load<Lanes>(values + count + k));
         }
         for (; k < written; ++k) out[k] = (1.0 - fades[k]) * values[k] + fades[k] * values[count + k];
         return;
