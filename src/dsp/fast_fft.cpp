@@ -256,6 +256,7 @@ template <class Lanes, bool Forward, class LoadPoints>
 [[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                                LoadPoints loadPoints) {
     const int m = plan.m, quarter = m / 4;
+    const int* __restrict reverse = plan.quarterReverse.data();
     for (int p = 0; p < quarter; p += 4) {
         Lanes r0, i0, r1, i1, r2, i2, r3, i3;
         loadPoints(p, r0, i0);
@@ -270,11 +271,16 @@ template <class Lanes, bool Forward, class LoadPoints>
         Lanes yi[4] = {a0i + a2i, a1i + bi, a0i - a2i, a1i - bi};
         transpose(yr);
         transpose(yi);
-        for (int l = 0; l < 4; ++l) {
-            const int q = plan.quarterReverse[static_cast<std::size_t>(p + l)];
-            store(re + 4 * q, yr[l]);
-            store(im + 4 * q, yi[l]);
-        }
+        // Written out, so the rows stay in registers.
+        const int* q = reverse + p;
+        store(re + 4 * q[0], yr[0]);
+        store(im + 4 * q[0], yi[0]);
+        store(re + 4 * q[1], yr[1]);
+        store(im + 4 * q[1], yi[1]);
+        store(re + 4 * q[2], yr[2]);
+        store(im + 4 * q[2], yi[2]);
+        store(re + 4 * q[3], yr[3]);
+        store(im + 4 * q[3], yi[3]);
     }
 }
 
