@@ -201,12 +201,21 @@ void readRun(const DecodedSample& sample, double start, double step, const SincW
     }
 }
 
+const double* decodedFrames(const DecodedSample& sample, std::int64_t first, std::size_t count) {
+    const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
+    const std::int64_t at = first - sample.first;
+    if (first >= 0 && at >= 0 && count <= static_cast<std::size_t>(size) &&
+        at <= size - static_cast<std::int64_t>(count)) {
+        return sample.values.data() + at;
+    }
+    return nullptr;
+}
+
 void readWholeFrames(const DecodedSample& sample, std::int64_t first, std::span<double> out) {
     const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
     const std::int64_t count = static_cast<std::int64_t>(out.size());
-    const std::int64_t at = first - sample.first;
-    if (first >= 0 && at >= 0 && at + count <= size) {
-        std::memcpy(out.data(), sample.values.data() + at, out.size() * sizeof(double));
+    if (const double* values = decodedFrames(sample, first, out.size())) {
+        std::memcpy(out.data(), values, out.size() * sizeof(double));
         return;
     }
     for (std::int64_t i = 0; i < count; ++i) {

@@ -35,6 +35,11 @@ void readUnitRun(const DecodedSample& sample, double start, double step, std::sp
 // way the step and width allow.
 void readRun(const DecodedSample& sample, double start, double step, const SincWidth& width, std::span<double> out);
 
+// The decoded values of frames first .. first + count - 1, as the
+// whole-sample read gives them, when all of them are decoded and first >= 0;
+// null otherwise.
+const double* decodedFrames(const DecodedSample& sample, std::int64_t first, std::size_t count);
+
 // The whole-sample read of equal rates: out[i] = frame first + i, 0 before
 // frame 0 and the stored-zero value behind the sample.
 void readWholeFrames(const DecodedSample& sample, std::int64_t first, std::span<double> out);

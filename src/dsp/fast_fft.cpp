@@ -190,12 +190,11 @@ void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFf
 // Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
 // with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
 // X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
-template <class Lanes>
-KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double* __restrict re,
-                                           const double* __restrict im, double* __restrict data) {
+template <class Lanes, bool WithPower>
+[[gnu::always_inline]] inline void forwardSplitLoop(const FastFftPlan& plan, const double* __restrict re,
+                                                    const double* __restrict im, double* __restrict data,
+                                                    double* __restrict power) {
     const int m = plan.m, n = plan.n;
-    data[0] = re[0] + im[0];
-    data[m] = re[0] - im[0];
     const double* c = plan.splitCos.data();
     const double* s = plan.splitSin.data();
     for (int k = 1; k + 3 <= m / 2; k += 4) {
@@ -206,16 +205,42 @@ KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double
         const Lanes dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
         const Lanes p = ck * di - sk * dr;
         const Lanes q = ck * dr + sk * di;
-        store(data + k, er + p);
-        store(data + n - k - 3, reversed(q - ei));
-        store(data + m - k - 3, reversed(er - p));
-        store(data + m + k, ei + q);
+        // Places k and n - k (bins k), m - k and m + k (bins m - k).
+        const Lanes xk = er + p, yk = q - ei, xm = er - p, ym = ei + q;
+        store(data + k, xk);
+        store(data + n - k - 3, reversed(yk));
+        store(data + m - k - 3, reversed(xm));
+        store(data + m + k, ym);
+        if constexpr (WithPower) {
+            store(power + k, xk * xk + yk * yk);
+            store(power + m - k - 3, reversed(xm * xm + ym * ym));
+        }
+    }
+}
+
+// Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
+// with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
+// X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
+// With `power`, also the power of bins 0 .. m.
+template <class Lanes>
+KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double* __restrict re,
+                                           const double* __restrict im, double* __restrict data,
+                                           double* __restrict power) {
+    const int m = plan.m;
+    data[0] = re[0] + im[0];
+    data[m] = re[0] - im[0];
+    if (power) {
+        power[0] = data[0] * data[0];
+        power[m] = data[m] * data[m];
+        forwardSplitLoop<Lanes, true>(plan, re, im, data, power);
+    } else {
+        forwardSplitLoop<Lanes, false>(plan, re, im, data, power);
     }
 }
 
 void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
-                  double* __restrict data) {
-    return KESTRAND_VECTOR_CALL(forwardSplitBody, plan, re, im, data);
+                  double* __restrict data, double* __restrict power) {
+    return KESTRAND_VECTOR_CALL(forwardSplitBody, plan, re, im, data, power);
 }
 
 // The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
@@ -351,20 +376,33 @@ template <class Lanes>
     if (h < plan.m) oneStage<Lanes>(plan, re, im, sines, h);
 }
 
+// The complex transform of the n / 2 points (input[2k], input[2k + 1]),
+// each input value first multiplied by window[2k] or window[2k + 1] when
+// there is a window.
 template <class Lanes>
-KESTRAND_VECTOR_BODY void forwardComplexBody(const FastFftPlan& plan, const double* __restrict data,
-                                             double* __restrict re, double* __restrict im) {
-    firstStages<Lanes, true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
-        const Lanes lo = load<Lanes>(data + 2 * p), hi = load<Lanes>(data + 2 * p + 4);
-        r = evens(lo, hi);
-        i = odds(lo, hi);
-    });
+KESTRAND_VECTOR_BODY void forwardComplexBody(const FastFftPlan& plan, const double* __restrict input,
+                                             const double* __restrict window, double* __restrict re,
+                                             double* __restrict im) {
+    if (window) {
+        firstStages<Lanes, true>(plan, re, im, [input, window](int p, Lanes& r, Lanes& i) {
+            const Lanes lo = load<Lanes>(window + 2 * p) * load<Lanes>(input + 2 * p);
+            const Lanes hi = load<Lanes>(window + 2 * p + 4) * load<Lanes>(input + 2 * p + 4);
+            r = evens(lo, hi);
+            i = odds(lo, hi);
+        });
+    } else {
+        firstStages<Lanes, true>(plan, re, im, [input](int p, Lanes& r, Lanes& i) {
+            const Lanes lo = load<Lanes>(input + 2 * p), hi = load<Lanes>(input + 2 * p + 4);
+            r = evens(lo, hi);
+            i = odds(lo, hi);
+        });
+    }
     laterStages<Lanes>(plan, re, im, plan.stageSinForward.data());
 }
 
-void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
-                    double* __restrict im) {
-    return KESTRAND_VECTOR_CALL(forwardComplexBody, plan, data, re, im);
+void forwardComplex(const FastFftPlan& plan, const double* __restrict input, const double* __restrict window,
+                    double* __restrict re, double* __restrict im) {
+    return KESTRAND_VECTOR_CALL(forwardComplexBody, plan, input, window, re, im);
 }
 
 template <class Lanes>
@@ -390,13 +428,27 @@ void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe,
 
 }  // namespace
 
-void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+void fastRealFft(const double* input, const double* window, std::span<double> out, const FastFftPlan& plan,
+                 FastFftScratch& scratch, double* power) {
     if (plan.m < kVectorPoints) {
-        smallRealFft(data, plan, scratch);
+        for (int i = 0; i < plan.n; ++i) out[static_cast<std::size_t>(i)] = window ? window[i] * input[i] : input[i];
+        smallRealFft(out, plan, scratch);
+        if (power) {
+            const int n = plan.n;
+            for (int k = 0; k <= n / 2; ++k) {
+                const double a = out[static_cast<std::size_t>(k)];
+                const double b = k == 0 || k == n / 2 ? 0.0 : out[static_cast<std::size_t>(n - k)];
+                power[k] = a * a + b * b;
+            }
+        }
         return;
     }
-    forwardComplex(plan, data.data(), scratch.re.data(), scratch.im.data());
-    forwardSplit(plan, scratch.re.data(), scratch.im.data(), data.data());
+    forwardComplex(plan, input, window, scratch.re.data(), scratch.im.data());
+    forwardSplit(plan, scratch.re.data(), scratch.im.data(), out.data(), power);
+}
+
+void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+    fastRealFft(data.data(), nullptr, data, plan, scratch, nullptr);
 }
 
 void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {

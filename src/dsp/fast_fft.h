@@ -36,6 +36,11 @@ struct FastFftScratch {
 
 // In-place forward transform of plan.n values into the packed spectrum.
 void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
+// Forward transform of window[i] * input[i] (input[i] alone without a window)
+// into `out` (input may be out.data()); with `power`, also the power of bins
+// 0 .. n / 2 (place k squared plus place n - k squared).
+void fastRealFft(const double* input, const double* window, std::span<double> out, const FastFftPlan& plan,
+                 FastFftScratch& scratch, double* power);
 // In-place inverse of the packed spectrum, scaled by n / 2.
 void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
 

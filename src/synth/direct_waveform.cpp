@@ -104,6 +104,8 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
             const double X = I + R * U;
             direct[static_cast<std::size_t>(j)] =
                 (1.0 - W) * readLiteral(view, X - R, 1.0) + W * readLiteral(view, X, 1.0);
+        } else if (j < setup.outCount) {
+            direct[static_cast<std::size_t>(j)] = 0.0;
         }
         st.I = I + rate;
         const double V = U + advance / R;
@@ -253,7 +255,8 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
         for (; k < written; ++k) out[k] = (1.0 - fades[k]) * values[k] + fades[k] * values[count + k];
         return;
     }
-    // Some samples read outside: only the others are read.
+    // Some samples read outside: they are 0, and only the others are read.
+    std::fill(out + j0, out + j0 + written, 0.0);
     std::int32_t* __restrict indices = st.indices.data();
     std::size_t reads = 0;
     for (k = 0; k < written; ++k) {

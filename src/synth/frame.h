@@ -64,11 +64,11 @@ struct FrameRequest {
     double period = 0.0;             // recorded pitch period there, input frames
     double targetFrequency = 0.0;    // wanted frequency, Hz
     std::int32_t envelopeCount = 0;  // points of the intensity envelope
-    std::vector<double> noise;       // this frame's white noise (with breath)
+    std::span<const double> noise;   // this frame's N white-noise values (with breath)
     // The finished frame: output samples position - N + 1 .. position.
     std::vector<double> frame;
 
-    // Sizes the frame and noise arrays for the shared frame size.
+    // Sizes the frame for the shared frame size.
     void prepare(const SynthesisShared& tables);
 };
 

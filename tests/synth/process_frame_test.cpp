@@ -87,6 +87,7 @@ struct FrameSlot {
     const SynthesisShared* shared = nullptr;
     FrameRequest request;
     FrameWork work;
+    std::vector<double> noise;
 };
 
 void setFrame(FrameSlot& slot, const Fixture& f, std::int32_t position, double inputPosition) {
@@ -100,7 +101,9 @@ void setFrame(FrameSlot& slot, const Fixture& f, std::int32_t position, double i
     slot.request.targetFrequency = 339.2;
     slot.request.envelopeCount = f.gains.empty() ? 0 : static_cast<std::int32_t>(f.gains.size()) - 1;
     NoiseGenerator random;
-    for (double& v : slot.request.noise) v = random.nextLoud();
+    slot.noise.resize(static_cast<std::size_t>(f.shared.frameSize));
+    for (double& v : slot.noise) v = random.nextLoud();
+    slot.request.noise = slot.noise;
 }
 
 double power(const std::vector<double>& d, int n, int k) {
