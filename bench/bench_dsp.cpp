@@ -178,7 +178,7 @@ void BM_PositionKernelRun(benchmark::State& state) {
 }
 
 // The frame kernels over one frame of 1024 (513 bins): windowing, bin gains
-// and scaling, the mix and the window of the finished frame.
+// and scaling, and the mix.
 struct FrameFixture {
     static constexpr int kN = 1024;
     std::vector<double> a, b, w, power, sums;
@@ -201,7 +201,6 @@ void BM_FrameKernels(benchmark::State& state) {
         kestrand::multiplyElements(f.w.data(), f.a.data(), f.b.data(), n);
         kestrand::scaleBinsByGains(f.b.data(), n, f.power.data(), f.power.data(), 1.0, nullptr);
         kestrand::mixElements(0.5, f.a.data(), 0.5, f.b.data(), f.b.data(), n);
-        kestrand::scaleByWindow(f.b.data(), f.w.data(), 1.0, n);
         benchmark::DoNotOptimize(f.b.data());
     }
     state.SetItemsProcessed(state.iterations());

@@ -408,12 +408,21 @@ void forwardComplex(const FastFftPlan& plan, const double* __restrict input, con
 template <class Lanes>
 KESTRAND_VECTOR_BODY void inverseComplexBody(const FastFftPlan& plan, const double* __restrict naturalRe,
                                              const double* __restrict naturalIm, double* __restrict re,
-                                             double* __restrict im, double* __restrict data) {
+                                             double* __restrict im, double* __restrict data,
+                                             const double* __restrict window, double amplitude) {
     firstStages<Lanes, false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
         r = load<Lanes>(naturalRe + p);
         i = load<Lanes>(naturalIm + p);
     });
     laterStages<Lanes>(plan, re, im, plan.stageSin.data());
+    if (window) {
+        for (int k = 0; k < plan.m; k += 4) {
+            const Lanes r = load<Lanes>(re + k), i = load<Lanes>(im + k);
+            store(data + 2 * k, interleaveLow(r, i) * (load<Lanes>(window + 2 * k) * amplitude));
+            store(data + 2 * k + 4, interleaveHigh(r, i) * (load<Lanes>(window + 2 * k + 4) * amplitude));
+        }
+        return;
+    }
     for (int k = 0; k < plan.m; k += 4) {
         const Lanes r = load<Lanes>(re + k), i = load<Lanes>(im + k);
         store(data + 2 * k, interleaveLow(r, i));
@@ -422,8 +431,9 @@ KESTRAND_VECTOR_BODY void inverseComplexBody(const FastFftPlan& plan, const doub
 }
 
 void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
-                    double* __restrict re, double* __restrict im, double* __restrict data) {
-    return KESTRAND_VECTOR_CALL(inverseComplexBody, plan, naturalRe, naturalIm, re, im, data);
+                    double* __restrict re, double* __restrict im, double* __restrict data,
+                    const double* __restrict window, double amplitude) {
+    return KESTRAND_VECTOR_CALL(inverseComplexBody, plan, naturalRe, naturalIm, re, im, data, window, amplitude);
 }
 
 }  // namespace
@@ -451,14 +461,18 @@ void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch
     fastRealFft(data.data(), nullptr, data, plan, scratch, nullptr);
 }
 
-void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch, const double* window,
+                        double amplitude) {
     if (plan.m < kVectorPoints) {
         smallInverseRealFft(data, plan, scratch);
+        if (window) {
+            for (int i = 0; i < plan.n; ++i) data[static_cast<std::size_t>(i)] *= window[i] * amplitude;
+        }
         return;
     }
     inverseSplit(plan, data.data(), scratch.naturalRe.data(), scratch.naturalIm.data());
     inverseComplex(plan, scratch.naturalRe.data(), scratch.naturalIm.data(), scratch.re.data(), scratch.im.data(),
-                   data.data());
+                   data.data(), window, amplitude);
 }
 
 }  // namespace kestrand

@@ -41,11 +41,15 @@ void forwardFft(const double* input, const double* window, std::span<double> out
     }
 }
 
-void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch) {
+void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch, const double* window,
+                double amplitude) {
     if (plan.kind == FftKind::Literal) {
         inverseRealFft(data, plan.literal);
+        if (window) {
+            for (int i = 0; i < plan.n; ++i) data[static_cast<std::size_t>(i)] *= window[i] * amplitude;
+        }
     } else {
-        fastInverseRealFft(data, plan.fast, scratch.fast);
+        fastInverseRealFft(data, plan.fast, scratch.fast, window, amplitude);
     }
 }
 

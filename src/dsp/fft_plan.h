@@ -41,7 +41,9 @@ void forwardFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch
 void forwardFft(const double* input, const double* window, std::span<double> out, const FftPlan& plan,
                 FftScratch& scratch, double* power);
 
-// Inverse transform of a packed spectrum of plan.n values in place, scaled by n / 2.
-void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch);
+// Inverse transform of a packed spectrum of plan.n values in place, scaled by
+// n / 2; with a window, value i is then multiplied by window[i] * amplitude.
+void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch, const double* window = nullptr,
+                double amplitude = 1.0);
 
 }  // namespace kestrand

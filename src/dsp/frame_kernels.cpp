@@ -126,15 +126,4 @@ KESTRAND_VECTOR_BODY void addElementsBody(const double* x, double* out, int n) {
 
 void addElements(const double* x, double* out, int n) { return KESTRAND_VECTOR_CALL(addElementsBody, x, out, n); }
 
-template <class Lanes>
-KESTRAND_VECTOR_BODY void scaleByWindowBody(double* out, const double* w, double a, int n) {
-    int i = 0;
-    for (; i + 4 <= n; i += 4) store(out + i, load<Lanes>(out + i) * (load<Lanes>(w + i) * a));
-    for (; i < n; ++i) out[i] *= w[i] * a;
-}
-
-void scaleByWindow(double* out, const double* w, double a, int n) {
-    return KESTRAND_VECTOR_CALL(scaleByWindowBody, out, w, a, n);
-}
-
 }  // namespace kestrand

@@ -24,7 +24,4 @@ void scaleBinsByGains(double* data, int n, const double* numerator, const double
 // out[i] = out[i] + x[i] for i < n.
 void addElements(const double* x, double* out, int n);
 
-// out[i] = out[i] * (w[i] * a) for i < n.
-void scaleByWindow(double* out, const double* w, double a, int n);
-
 }  // namespace kestrand

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "dsp/sinc_fast.h"
 #include "dsp/sinc_literal.h"
@@ -63,9 +64,14 @@ inline double wantedFrequency(const DirectWaveformSetup& setup, std::int64_t j, 
 }
 
 // V - floor(V) without a library call; 0 for values that are not finite and
-// for those from 2^52 up, which are whole.
-inline double fractionOf(double V) {
+// for those from 2^52 up, which are whole. The wide copy has an instruction
+// for floor; the baseline rounds toward zero and steps down.
+template <class Lanes>
+[[gnu::always_inline]] inline double fractionOf(double V) {
     if (!(std::fabs(V) < 4503599627370496.0)) return 0.0;
+#ifdef KESTRAND_WIDE_VECTORS
+    if constexpr (std::is_same_v<Lanes, Wide>) return V - std::floor(V);
+#endif
     const double t = static_cast<double>(static_cast<std::int64_t>(V));
     return V - (t > V ? t - 1.0 : t);
 }
@@ -149,12 +155,34 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
     double* __restrict lengths = st.lengths.data();
     double* __restrict steps = st.steps.data();
 
+    // The read positions. The part of the region (head, middle, tail), and
+    // so the rate, is a step function of the position that never falls as
+    // the position grows: positions that move by one rate all lie in one part
+    // when the first and the last do. So the hop is first walked at the rate
+    // of its first position, and walked again sample by sample only when its
+    // last position lies in another part.
+    const auto part = [&map](double I) { return I < map.middleEnd ? (I < map.headEnd ? 0 : 1) : 2; };
+    const auto rateOf = [&map](double I) {
+        return I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
+    };
     double I = st.I;
-    for (std::int64_t k = 0; k < count; ++k) {
-        const double rate = I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
-        spots[k] = I;
-        rates[k] = rate;
-        I += rate;
+    if (count > 0) {
+        const double rate = rateOf(I);
+        for (std::int64_t k = 0; k < count; ++k) {
+            spots[k] = I;
+            I += rate;
+        }
+        if (part(spots[count - 1]) == part(spots[0])) {
+            for (std::int64_t k = 0; k < count; ++k) rates[k] = rate;
+        } else {
+            I = st.I;
+            for (std::int64_t k = 0; k < count; ++k) {
+                const double r = rateOf(I);
+                spots[k] = I;
+                rates[k] = r;
+                I += r;
+            }
+        }
     }
     st.I = I;
 
@@ -209,17 +237,26 @@ KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectW
         st.latch = Latch{spots[0] + rates[0], lengths[0], latchedTarget};
     }
 
-    // The phase of every sample.
+    // The phase of every sample, then whether every read lies inside the
+    // recording (four at a time).
     double* __restrict phases = st.phases.data();
     double U = st.U;
-    bool inside = true;
     for (k = 0; k < count; ++k) {
         phases[k] = U;
-        const double at = spots[k] + U;
-        inside = inside && at >= 0.0 && at < inputFrames;
-        U = fractionOf(U + steps[k]);
+        U = fractionOf<Lanes>(U + steps[k]);
     }
     st.U = U;
+    const Lanes none = broadcast<Lanes>(0.0);
+    auto insideLanes = none == none;
+    for (k = 0; k + 4 <= count; k += 4) {
+        const Lanes at = load<Lanes>(spots + k) + load<Lanes>(phases + k);
+        insideLanes = insideLanes & (at >= 0.0) & (at < inputFrames);
+    }
+    bool inside = allSet(insideLanes);
+    for (; k < count; ++k) {
+        const double at = spots[k] + phases[k];
+        inside = inside && at >= 0.0 && at < inputFrames;
+    }
 
     const std::int64_t written = std::clamp<std::int64_t>(setup.outCount - j0, 0, count);
     double* __restrict fades = st.fades.data();

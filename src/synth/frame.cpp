@@ -24,15 +24,15 @@ std::int64_t wholeFrameStart(double v, int half) {
 void FrameWork::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
     const std::size_t bins = n / 2 + 1;
-    for (auto* array : {&voice, &source, &breath, &extra}) array->assign(n, 0.0);
-    for (auto* array : {&powerA, &powerB, &envelopeSums}) array->assign(bins, 0.0);
+    for (auto* array : {&voice, &source, &breath, &extra}) array->resize(n);
+    for (auto* array : {&powerA, &powerB, &envelopeSums}) array->resize(bins);
     fold.reserve(static_cast<int>(n / 2));
     fftScratch.prepare(tables.fft);
 }
 
 void FrameRequest::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
-    frame.assign(n, 0.0);
+    frame.resize(n);
 }
 
 void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& wk) {
@@ -67,7 +67,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
 
     // Source frame: the recording around v, windowed (and reversed after
     // that for a reversed note); its spectrum and its power.
-    std::vector<double>& S = wk.source;
+    WorkArray& S = wk.source;
     const double* source = S.data();
     if (sh.inputRate == static_cast<std::uint32_t>(sh.outputRate)) {
         const std::int64_t b0 = wholeFrameStart(v, half);
@@ -135,7 +135,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     }
 
     // Breath: noise shaped like the aperiodic part of the recording.
-    std::vector<double>& Q = wk.breath;
+    WorkArray& Q = wk.breath;
     const bool breath = sh.breathiness > 0.0;
     if (breath) {
         const double step = w / g;
@@ -167,7 +167,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
 
     // Back to time: both components are real, so their weighted sum can be
     // transformed back at once.
-    std::vector<double>& out = request.frame;
+    WorkArray& out = request.frame;
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (literal) {
@@ -183,8 +183,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         } else {
             for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * V[i];
         }
-        inverseFft(out, sh.fft, wk.fftScratch);
-        scaleByWindow(out.data(), window, amplitude, n);
+        inverseFft(out, sh.fft, wk.fftScratch, window, amplitude);
     }
 }
 
