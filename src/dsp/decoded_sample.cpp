@@ -156,23 +156,22 @@ DecodedSample decodeSample(const SampleView& view, std::int64_t from, std::int64
     s.view = view;
     s.first = from;
     if (!(to > from)) return s;
-    // values[k - from] for frame k, appended in order (nothing is zeroed first).
-    std::vector<double>& values = s.values;
-    values.reserve(static_cast<std::size_t>(to - from));
+    s.values.resize(static_cast<std::size_t>(to - from));
     const double pad = sampleTypePadValue(view.type);
     const std::int64_t inFrom = std::clamp<std::int64_t>(from, 0, std::max<std::int64_t>(view.frames, 0));
     const std::int64_t inTo = std::clamp<std::int64_t>(to, inFrom, std::max<std::int64_t>(view.frames, 0));
-    values.insert(values.end(), static_cast<std::size_t>(inFrom - from), pad);
+    double* values = s.values.data();  // values[k - from] for frame k, each written once
+    for (std::int64_t k = from; k < inFrom; ++k) values[k - from] = pad;
     // One loop per encoding, without a switch per frame.
     const std::size_t step =
         static_cast<std::size_t>(sampleTypeBytes(view.type)) * static_cast<std::size_t>(view.stride);
     const std::uint8_t* bytes = view.bytes.data();
     withSampleType(view.type, [&]<SampleType T>() {
         for (std::int64_t k = inFrom; k < inTo; ++k) {
-            values.push_back(readSixteenBit<T>(bytes + static_cast<std::size_t>(k) * step, kEngineScales));
+            values[k - from] = readSixteenBit<T>(bytes + static_cast<std::size_t>(k) * step, kEngineScales);
         }
     });
-    values.insert(values.end(), static_cast<std::size_t>(to - inTo), pad);
+    for (std::int64_t k = inTo; k < to; ++k) values[k - from] = pad;
     return s;
 }
 

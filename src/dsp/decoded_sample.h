@@ -11,12 +11,13 @@
 
 #include "dsp/sample_view.h"
 #include "dsp/sinc_fast.h"
+#include "dsp/work_array.h"
 
 namespace kestrand {
 
 struct DecodedSample {
-    SampleView view;             // the stored sample, for reads outside `values`
-    std::vector<double> values;  // frames first .. first + size - 1; the stored-zero value outside the sample
+    SampleView view;   // the stored sample, for reads outside `values`
+    WorkArray values;  // frames first .. first + size - 1; the stored-zero value outside the sample
     std::int64_t first = 0;
 };
 

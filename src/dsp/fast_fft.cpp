@@ -1,5 +1,6 @@
 #include "dsp/fast_fft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -73,6 +74,22 @@ void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __
 
 }  // namespace
 
+namespace {
+
+// i with its lowest `bits` bits in reverse order, for i < count: the
+// reversal of i is that of i / 2 moved down a bit, with the lowest bit of i
+// on top.
+std::vector<int> bitReversals(int count, int bits) {
+    std::vector<int> reversed(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 1; i < count; ++i) {
+        reversed[static_cast<std::size_t>(i)] =
+            (reversed[static_cast<std::size_t>(i / 2)] >> 1) | ((i & 1) << (bits - 1));
+    }
+    return reversed;
+}
+
+}  // namespace
+
 FastFftPlan makeFastFftPlan(int n) {
     FastFftPlan plan;
     plan.n = n;
@@ -80,12 +97,7 @@ FastFftPlan makeFastFftPlan(int n) {
     const int m = plan.m;
     int bits = 0;
     while ((1 << bits) < m) ++bits;
-    plan.bitReverse.resize(static_cast<std::size_t>(m));
-    for (int i = 0; i < m; ++i) {
-        int r = 0;
-        for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
-        plan.bitReverse[static_cast<std::size_t>(i)] = r;
-    }
+    plan.bitReverse = bitReversals(m, bits);
     // cos and sin of 2 pi k / n for k = 0 .. m: computed up to an eighth of a
     // turn, the rest by symmetry.
     plan.splitCos.resize(static_cast<std::size_t>(m) + 1);
@@ -119,11 +131,7 @@ FastFftPlan makeFastFftPlan(int n) {
     const int quarter = m / 4;
     int quarterBits = 0;
     while ((1 << quarterBits) < quarter) ++quarterBits;
-    for (int q = 0; q < quarter; ++q) {
-        int r = 0;
-        for (int b = 0; b < quarterBits; ++b) r |= ((q >> b) & 1) << (quarterBits - 1 - b);
-        plan.quarterReverse.push_back(r);
-    }
+    plan.quarterReverse = bitReversals(quarter, quarterBits);
     return plan;
 }
 
