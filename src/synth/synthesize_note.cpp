@@ -67,10 +67,9 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
 
     // The breath noise, one stream for the note: frame f takes the N values
     // from (f + 1) hops on, and the hop at its end is drawn just before it
-    // is handed out. The first N values are drawn before anything else (only
-    // with breath, as nothing else reads them).
+    // is handed out. The first N values are drawn first (only with breath,
+    // as nothing else reads them).
     NoiseGenerator random;
-    std::unique_ptr<double[]> noise;  // every value is drawn before it is read
 
     // 5. Curves. 6. Time map.
     const NoteCurves curves = makeCurves(plan);
@@ -114,12 +113,6 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
             directBuffer = std::span<double>(directStore.get(), bufferSize);
             std::fill(directBuffer.begin() + outCount, directBuffer.end(), 0.0);
         }
-        // Room for every frame's hop, so the stream never moves while
-        // workers read it.
-        if (breath) {
-            noise = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(N) +
-                                                             static_cast<std::size_t>(loopEnd / hop + 1) * hop);
-        }
     } catch (const std::bad_alloc&) {
         writeErr("kestrand: not enough memory for the note.\n");
         return std::nullopt;
@@ -152,9 +145,24 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     shared.reverse = plan.reverse;
     shared.outputCount = outCount;
     shared.literal = options.literal;
+    // The stream lives in a ring that holds more than the frames in flight
+    // (at most one per thread) can read, so no value is overwritten while a
+    // frame may still read it. The ring is a whole number of hops, so a hop
+    // of values lies together; the first N values of the ring are repeated
+    // after its end, so every frame's N values lie together too.
+    const std::size_t ring = static_cast<std::size_t>(N) + static_cast<std::size_t>(threadCount + 1) * hop;
+    std::unique_ptr<double[]> noise;  // ring + N values, each written before it is read
+    // Draws the values of stream places at .. at + hop - 1 (at a whole number of hops).
+    const auto drawHop = [&noise, ring, hop, N](std::size_t at, auto draw) {
+        double* place = noise.get() + at % ring;
+        for (int k = 0; k < hop; ++k) place[k] = draw();
+        if (at % ring < static_cast<std::size_t>(N)) std::copy(place, place + hop, place + ring);
+    };
     if (breath) {
-        for (int k = 0; k < N; ++k) noise[static_cast<std::size_t>(k)] = random.nextSmall();
-        for (int k = hop; k < N; ++k) noise[static_cast<std::size_t>(k)] = random.nextLoud();
+        noise = std::make_unique_for_overwrite<double[]>(ring + static_cast<std::size_t>(N));
+        for (int k = 0; k < N; k += hop) drawHop(static_cast<std::size_t>(k), [&random] { return random.nextSmall(); });
+        for (int k = hop; k < N; k += hop)
+            drawHop(static_cast<std::size_t>(k), [&random] { return random.nextLoud(); });
         shared.tiltTable = makeTiltTable(N, alpha);
     }
 
@@ -210,11 +218,8 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
         std::span<const double> frameNoise;
         if (breath) {
             noiseAt += static_cast<std::size_t>(hop);
-            for (std::size_t k = noiseAt + static_cast<std::size_t>(N - hop); k < noiseAt + static_cast<std::size_t>(N);
-                 ++k) {
-                noise[k] = random.nextSmall();
-            }
-            frameNoise = std::span<const double>(noise.get() + noiseAt, static_cast<std::size_t>(N));
+            drawHop(noiseAt + static_cast<std::size_t>(N - hop), [&random] { return random.nextSmall(); });
+            frameNoise = std::span<const double>(noise.get() + noiseAt % ring, static_cast<std::size_t>(N));
         }
         WorkerSlot& slot = *slots[s];
         finishSlot(*pool, s);
