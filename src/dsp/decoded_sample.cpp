@@ -46,7 +46,7 @@ const SincWidth& unitWidth() {
 
 // Reads four positions at once, one read per lane; positions whose taps are
 // not all decoded go one by one through the byte path.
-template <class Positions>
+template <class Lanes, class Positions>
 [[gnu::always_inline]] inline void unitReads(const DecodedSample& s, Positions positionsAt, std::size_t count,
                                              double* out) {
     const double* values = s.values.data();
@@ -54,16 +54,16 @@ template <class Positions>
     std::size_t i = 0;
     // Floors by rounding to the nearest whole number (adding and taking away
     // 1.5 * 2^52) and stepping down where that went up: exact for |a| < 2^50.
-    const Lanes magic = {6755399441055744.0, 6755399441055744.0, 6755399441055744.0, 6755399441055744.0};
+    const Lanes magic = broadcast<Lanes>(6755399441055744.0);
     const double firstTap = static_cast<double>(s.first) + 1.0;
     const double lastTap = static_cast<double>(std::min<std::int64_t>(limit, 0x7FFFFFF0));  // places fit 32 bits
     for (; i + 4 <= count; i += 4) {
         const Lanes a = positionsAt.four(i);
         Lanes whole = (a + magic) - magic;
-        whole = whole > a ? whole - 1.0 : whole;
+        whole = select(whole > a, whole - 1.0, whole);
         const Lanes at = whole - firstTap;  // place of tap n - 1 in `values`
-        const Index inside = (at >= 0.0) & (at <= lastTap) & (a < 1e15) & (a > -1e15);
-        if (!(inside[0] & inside[1] & inside[2] & inside[3])) {
+        const auto inside = (at >= 0.0) & (at <= lastTap) & (a < 1e15) & (a > -1e15);
+        if (!allSet(inside)) {
             for (std::size_t k = i; k < i + 4; ++k) {
                 double f;
                 const double position = positionsAt.one(k);
@@ -72,9 +72,9 @@ template <class Positions>
             }
             continue;
         }
-        const Int4 place = __builtin_convertvector(at, Int4);
-        Lanes v[4] = {load(values + place[0]), load(values + place[1]), load(values + place[2]),
-                      load(values + place[3])};
+        const Int4 place = truncatedInts(at);
+        Lanes v[4] = {load<Lanes>(values + place[0]), load<Lanes>(values + place[1]), load<Lanes>(values + place[2]),
+                      load<Lanes>(values + place[3])};
         transpose(v);
         Lanes u0, u1, u2, u3;
         sinc::unitTapWeights(a - whole, u0, u1, u2, u3);
@@ -89,35 +89,39 @@ template <class Positions>
 }
 
 // Positions from a list.
+template <class Lanes>
 struct ListedPositions {
     const double* positions;
     double one(std::size_t i) const { return positions[i]; }
-    Lanes four(std::size_t i) const { return load(positions + i); }
+    [[gnu::always_inline]] Lanes four(std::size_t i) const { return load<Lanes>(positions + i); }
 };
 
 // Positions along a line, start + i * step.
+template <class Lanes>
 struct LinePositions {
     double start, step;
     double one(std::size_t i) const { return start + static_cast<double>(i) * step; }
-    Lanes four(std::size_t i) const {
+    [[gnu::always_inline]] Lanes four(std::size_t i) const {
         const double base = static_cast<double>(i);
-        const Lanes index = {base, base + 1.0, base + 2.0, base + 3.0};
+        const Lanes index = make<Lanes>(base, base + 1.0, base + 2.0, base + 3.0);
         return start + index * step;
     }
 };
 
+template <class Lanes>
 KESTRAND_VECTOR_BODY void unitReadsFromPositionsBody(const DecodedSample& s, const double* positions, std::size_t count,
                                                      double* out) {
-    unitReads(s, ListedPositions{positions}, count, out);
+    unitReads<Lanes>(s, ListedPositions<Lanes>{positions}, count, out);
 }
 
 void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
     return KESTRAND_VECTOR_CALL(unitReadsFromPositionsBody, s, positions, count, out);
 }
 
+template <class Lanes>
 KESTRAND_VECTOR_BODY void unitReadsAlongLineBody(const DecodedSample& s, double start, double step, std::size_t count,
                                                  double* out) {
-    unitReads(s, LinePositions{start, step}, count, out);
+    unitReads<Lanes>(s, LinePositions<Lanes>{start, step}, count, out);
 }
 
 void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::size_t count, double* out) {
@@ -126,6 +130,7 @@ void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::
 
 // Reads one whole frame apart all share the fraction of the first: their
 // four weights are worked out once and the run is a four-tap filter.
+template <class Lanes>
 KESTRAND_VECTOR_BODY void unitFilterBody(const double* taps, double f, std::size_t count, double* out) {
     double u0, u1, u2, u3;
     sinc::unitTapWeights(f, u0, u1, u2, u3);
@@ -133,13 +138,9 @@ KESTRAND_VECTOR_BODY void unitFilterBody(const double* taps, double f, std::size
     const double w0 = u0 / sum, w1 = u1 / sum, w2 = u2 / sum, w3 = u3 / sum;
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        Lanes a, b, c, d;
-        std::memcpy(&a, taps + i, sizeof a);
-        std::memcpy(&b, taps + i + 1, sizeof b);
-        std::memcpy(&c, taps + i + 2, sizeof c);
-        std::memcpy(&d, taps + i + 3, sizeof d);
-        const Lanes r = w0 * a + w1 * b + w2 * c + w3 * d;
-        std::memcpy(out + i, &r, sizeof r);
+        const Lanes a = load<Lanes>(taps + i), b = load<Lanes>(taps + i + 1);
+        const Lanes c = load<Lanes>(taps + i + 2), d = load<Lanes>(taps + i + 3);
+        store(out + i, w0 * a + w1 * b + w2 * c + w3 * d);
     }
     for (; i < count; ++i) out[i] = w0 * taps[i] + w1 * taps[i + 1] + w2 * taps[i + 2] + w3 * taps[i + 3];
 }
@@ -159,7 +160,7 @@ DecodedSample decodeSample(const SampleView& view, std::int64_t from, std::int64
     const double pad = sampleTypePadValue(view.type);
     const std::int64_t inFrom = std::clamp<std::int64_t>(from, 0, std::max<std::int64_t>(view.frames, 0));
     const std::int64_t inTo = std::clamp<std::int64_t>(to, inFrom, std::max<std::int64_t>(view.frames, 0));
-    double* values = s.values.data();  // values[k - from] for frame k
+    double* values = s.values.data();  // values[k - from] for frame k, each written once
     for (std::int64_t k = from; k < inFrom; ++k) values[k - from] = pad;
     // One loop per encoding, without a switch per frame.
     const std::size_t step =
@@ -200,12 +201,21 @@ void readRun(const DecodedSample& sample, double start, double step, const SincW
     }
 }
 
+const double* decodedFrames(const DecodedSample& sample, std::int64_t first, std::size_t count) {
+    const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
+    const std::int64_t at = first - sample.first;
+    if (first >= 0 && at >= 0 && count <= static_cast<std::size_t>(size) &&
+        at <= size - static_cast<std::int64_t>(count)) {
+        return sample.values.data() + at;
+    }
+    return nullptr;
+}
+
 void readWholeFrames(const DecodedSample& sample, std::int64_t first, std::span<double> out) {
     const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
     const std::int64_t count = static_cast<std::int64_t>(out.size());
-    const std::int64_t at = first - sample.first;
-    if (first >= 0 && at >= 0 && at + count <= size) {
-        std::memcpy(out.data(), sample.values.data() + at, out.size() * sizeof(double));
+    if (const double* values = decodedFrames(sample, first, out.size())) {
+        std::memcpy(out.data(), values, out.size() * sizeof(double));
         return;
     }
     for (std::int64_t i = 0; i < count; ++i) {

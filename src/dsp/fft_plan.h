@@ -35,7 +35,15 @@ struct FftScratch {
 // Forward transform of plan.n values in place.
 void forwardFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch);
 
-// Inverse transform of a packed spectrum of plan.n values in place, scaled by n / 2.
-void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch);
+// Forward transform of window[i] * input[i] (input[i] alone when `window` is
+// null) into `out`; input may be out.data(). With `power`, also the power of
+// bins 0 .. n / 2 into it (place k squared plus place n - k squared).
+void forwardFft(const double* input, const double* window, std::span<double> out, const FftPlan& plan,
+                FftScratch& scratch, double* power);
+
+// Inverse transform of a packed spectrum of plan.n values in place, scaled by
+// n / 2; with a window, value i is then multiplied by window[i] * amplitude.
+void inverseFft(std::span<double> data, const FftPlan& plan, FftScratch& scratch, const double* window = nullptr,
+                double amplitude = 1.0);
 
 }  // namespace kestrand

@@ -18,10 +18,10 @@ double envelopeKernel(double x);
 // (and so touched).
 struct FoldScratch {
     std::vector<double> padded;   // P mirrored at 0 and zero past H
-    std::vector<double> weights;  // kernel weight per offset
+    std::vector<double> weights;  // kernel weight per offset, four copies each
     void reserve(int half) {
         padded.reserve(static_cast<std::size_t>(5 * half + 1));
-        weights.reserve(static_cast<std::size_t>(4 * half + 1));
+        weights.reserve(static_cast<std::size_t>(4 * (4 * half + 1)));
     }
 };
 

@@ -13,6 +13,7 @@
 #include "dsp/sample_view.h"
 #include "dsp/sinc_fast.h"
 #include "dsp/window_tables.h"
+#include "dsp/work_array.h"
 #include "synth/synthesis_tables.h"
 
 namespace kestrand {
@@ -47,7 +48,7 @@ struct SynthesisShared {
 
 // The work arrays of one thread that processes frames, sized once.
 struct FrameWork {
-    std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
+    WorkArray voice, source, breath, extra, powerA, powerB, envelopeSums;
     FoldScratch fold;
     FftScratch fftScratch;
 
@@ -64,11 +65,11 @@ struct FrameRequest {
     double period = 0.0;             // recorded pitch period there, input frames
     double targetFrequency = 0.0;    // wanted frequency, Hz
     std::int32_t envelopeCount = 0;  // points of the intensity envelope
-    std::vector<double> noise;       // this frame's white noise (with breath)
+    std::span<const double> noise;   // this frame's N white-noise values (with breath)
     // The finished frame: output samples position - N + 1 .. position.
-    std::vector<double> frame;
+    WorkArray frame;
 
-    // Sizes the frame and noise arrays for the shared frame size.
+    // Sizes the frame for the shared frame size.
     void prepare(const SynthesisShared& tables);
 };
 

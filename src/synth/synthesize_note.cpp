@@ -65,10 +65,11 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     const VoiceEntry& region = plan.region;
     const std::int32_t threadRequest = plan.threadRequest;
 
-    // The breath noise: the first block is drawn before anything else.
+    // The breath noise, one stream for the note: frame f takes the N values
+    // from (f + 1) hops on, and the hop at its end is drawn just before it
+    // is handed out. The first N values are drawn first (only with breath,
+    // as nothing else reads them).
     NoiseGenerator random;
-    std::vector<double> noiseBuffer(static_cast<std::size_t>(N));
-    for (double& value : noiseBuffer) value = random.nextSmall();
 
     // 5. Curves. 6. Time map.
     const NoteCurves curves = makeCurves(plan);
@@ -95,10 +96,23 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // 7. Buffers, threads and tables.
     const bool noFormant = plan.noFormant;
     const std::size_t bufferSize = static_cast<std::size_t>(outCount) + static_cast<std::size_t>(N);
-    std::vector<double> directBuffer, output;
+    const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
+    const bool breath = !noFormant && breathiness > 0;
+    // The note; with noFormant it is the direct waveform itself. Otherwise
+    // the direct waveform has a buffer of its own, written whole: the loop
+    // writes every sample of the note, and its tail is zeroed here.
+    std::vector<double> output;
+    std::unique_ptr<double[]> directStore;
+    std::span<double> directBuffer;
     try {
-        directBuffer.assign(bufferSize, 0.0);
-        if (!noFormant) output.assign(bufferSize, 0.0);
+        output.assign(bufferSize, 0.0);
+        if (noFormant) {
+            directBuffer = output;
+        } else {
+            directStore = std::make_unique_for_overwrite<double[]>(bufferSize);
+            directBuffer = std::span<double>(directStore.get(), bufferSize);
+            std::fill(directBuffer.begin() + outCount, directBuffer.end(), 0.0);
+        }
     } catch (const std::bad_alloc&) {
         writeErr("kestrand: not enough memory for the note.\n");
         return std::nullopt;
@@ -131,8 +145,24 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     shared.reverse = plan.reverse;
     shared.outputCount = outCount;
     shared.literal = options.literal;
-    if (breathiness > 0) {
-        for (int k = hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextLoud();
+    // The stream lives in a ring that holds more than the frames in flight
+    // (at most one per thread) can read, so no value is overwritten while a
+    // frame may still read it. The ring is a whole number of hops, so a hop
+    // of values lies together; the first N values of the ring are repeated
+    // after its end, so every frame's N values lie together too.
+    const std::size_t ring = static_cast<std::size_t>(N) + static_cast<std::size_t>(threadCount + 1) * hop;
+    std::unique_ptr<double[]> noise;  // ring + N values, each written before it is read
+    // Draws the values of stream places at .. at + hop - 1 (at a whole number of hops).
+    const auto drawHop = [&noise, ring, hop, N](std::size_t at, auto draw) {
+        double* place = noise.get() + at % ring;
+        for (int k = 0; k < hop; ++k) place[k] = draw();
+        if (at % ring < static_cast<std::size_t>(N)) std::copy(place, place + hop, place + ring);
+    };
+    if (breath) {
+        noise = std::make_unique_for_overwrite<double[]>(ring + static_cast<std::size_t>(N));
+        for (int k = 0; k < N; k += hop) drawHop(static_cast<std::size_t>(k), [&random] { return random.nextSmall(); });
+        for (int k = hop; k < N; k += hop)
+            drawHop(static_cast<std::size_t>(k), [&random] { return random.nextLoud(); });
         shared.tiltTable = makeTiltTable(N, alpha);
     }
 
@@ -179,21 +209,23 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     DirectWaveformState state = startDirectWaveform(setup);
     const std::int32_t nI = curves.gainCount;
     std::size_t s = 0;
-    const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
+    std::size_t noiseAt = 0;  // the first noise value of the last frame handed out
     for (std::int64_t j0 = 0; j0 < loopEnd; j0 += hop) {
         const std::int64_t j1 = std::min<std::int64_t>(j0 + hop, loopEnd);
         fillDirectWaveform(setup, state, j0, j1, directBuffer);
         const std::int64_t j = j1 - 1;
         if (noFormant || !(j > N / 4 && j % hop == hop - 1)) continue;
-        if (breathiness > 0) {
-            std::copy(noiseBuffer.begin() + hop, noiseBuffer.end(), noiseBuffer.begin());
-            for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
+        std::span<const double> frameNoise;
+        if (breath) {
+            noiseAt += static_cast<std::size_t>(hop);
+            drawHop(noiseAt + static_cast<std::size_t>(N - hop), [&random] { return random.nextSmall(); });
+            frameNoise = std::span<const double>(noise.get() + noiseAt % ring, static_cast<std::size_t>(N));
         }
         WorkerSlot& slot = *slots[s];
         finishSlot(*pool, s);
         FrameRequest& request = slot.request;
         if (slot.pending) addFrameToOutput(request, N, output, outCount);
-        if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), request.noise.begin());
+        request.noise = frameNoise;
         request.envelopeCount = curves.gains.empty() ? list.listSize : nI;
         request.rateRatio = ratio;
         request.inputPosition = state.previous.position;
@@ -219,7 +251,7 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     const double elapsed = highResolutionSeconds() - startTime;
 
     SynthesizedNote note;
-    note.samples = std::move(noFormant ? directBuffer : output);
+    note.samples = std::move(output);
     for (double& value : note.samples) {
         if (!std::isfinite(value)) value = 0.0;
     }

@@ -81,8 +81,8 @@ TEST(DecodedSample, WholeFramesAreZeroBeforeTheStartAndStoredZeroBehind) {
             ASSERT_EQ(out[i], wholeFrame(view, first + static_cast<std::int64_t>(i))) << first << " " << i;
         }
     }
-    EXPECT_EQ(decoded.values.front(), decodeFrame(view, 10));
-    EXPECT_EQ(decodeSample(view, -3, 2).values.front(), -32640.0);  // outside: a stored zero
+    EXPECT_EQ(decoded.values[0], decodeFrame(view, 10));
+    EXPECT_EQ(decodeSample(view, -3, 2).values[0], -32640.0);  // outside: a stored zero
 }
 
 }  // namespace
