@@ -27,21 +27,24 @@ std::optional<std::wstring> readFirstLine(const std::wstring& path) {
     FilePtr file = openFile(path, "rb");
     if (!file) return std::nullopt;
     std::string line;
+    std::size_t characters = 0;
     int c = 0;
     while ((c = std::fgetc(file.get())) != EOF) {
-        if (line.size() == kMaxUriLineLength) {
+        const bool starts = (c & 0xC0) != 0x80;
+        if (starts && characters == kMaxUriLineLength) {
             printErr("The first line of %s is longer than %zu characters; not used.\n", narrow(path).c_str(),
                      kMaxUriLineLength);
             return std::nullopt;
         }
         line.push_back(static_cast<char>(c));
+        characters += starts ? 1 : 0;
         if (c == '\n') break;
     }
     return widen(line);
 }
 
 bool pathTooLong(const std::wstring& path) {
-    if (path.size() <= kMaxPathLength) return false;
+    if (characterCount(path) <= kMaxPathLength) return false;
     printErr("Path longer than %zu characters; not loaded.\n", kMaxPathLength);
     return true;
 }
@@ -50,13 +53,13 @@ bool pathTooLong(const std::wstring& path) {
 // An empty result is removed again so that a failed download is retried on
 // the next render instead of being taken for the recording.
 void downloadRecording(const std::wstring& downloader, const std::wstring& uriPath, const std::wstring& localCopy) {
-    if (downloader.size() > kMaxPathLength) {
+    if (characterCount(downloader) > kMaxPathLength) {
         printErr("Downloader path longer than %zu characters; not started.\n", kMaxPathLength);
         return;
     }
     const std::wstring commandText = formatCommandTemplate(kDownloadTemplate, downloader, uriPath);
-    if (commandText.size() > kMaxCommandLength) {
-        printErr("Download command of %zu characters is longer than %zu; not started.\n", commandText.size(),
+    if (characterCount(commandText) > kMaxCommandLength) {
+        printErr("Download command of %zu characters is longer than %zu; not started.\n", characterCount(commandText),
                  kMaxCommandLength);
         return;
     }
