@@ -119,6 +119,10 @@ bool replaceFile(const std::wstring& from, const std::wstring& to);
 // are removed by removeStaleTemporaryFiles.
 std::wstring temporarySiblingPath(const std::wstring& path);
 
+// The size the file system gives the folder of `path` (its listing's size,
+// which grows with its entries on most systems); 0 when it tells none.
+std::uint64_t folderListingBytes(const std::wstring& path);
+
 // Removes the temporary files (named as by temporarySiblingPath) in the
 // folder of `path` that processes which died left behind: those whose process
 // no longer runs and that have not changed for 30 seconds, and any that have

@@ -220,6 +220,13 @@ std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& path) {
     return entries;
 }
 
+std::uint64_t folderListingBytes(const std::wstring& path) {
+    const std::wstring prefix = folderPrefix(path);
+    struct stat info {};
+    if (::stat(prefix.empty() ? "." : narrow(prefix).c_str(), &info) != 0 || info.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 void removeStaleTemporaryFiles(const std::wstring& path) {
     const std::wstring prefix = folderPrefix(path);
     DIR* handle = ::opendir(prefix.empty() ? "." : narrow(prefix).c_str());

@@ -256,6 +256,16 @@ std::optional<std::vector<FolderEntry>> listFolder(const std::wstring& path) {
     return entries;
 }
 
+std::uint64_t folderListingBytes(const std::wstring& path) {
+    // NTFS gives folders no size; the search below is filtered by the system.
+    const std::wstring prefix = folderPrefix(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(longPathForm(prefix.empty() ? L"." : prefix).c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 void removeStaleTemporaryFiles(const std::wstring& path) {
     const std::wstring prefix = folderPrefix(path);
     // The system matches the pattern, so other names cost nothing here.

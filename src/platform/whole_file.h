@@ -57,7 +57,9 @@ void ignoreFileSizeLimitSignal();
 // renamed over `path` (Durable: the folder is synced too). On any failure the
 // temporary file is removed and `path` is left exactly as it was. Leftovers
 // of dead processes in the folder are removed first (removeStaleTemporaryFiles),
-// which also frees their space on a nearly full disk. A file size limit is
+// which also frees their space on a nearly full disk: on every write in a
+// folder of a few hundred entries, on a share of the writes in larger ones
+// that keeps the search as cheap as in a small folder. A file size limit is
 // reported like a full disk instead of ending the process.
 FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes, Durability durability);
 
