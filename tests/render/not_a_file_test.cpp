@@ -21,11 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::runCommand;
 
-std::string limited(const std::string& command) { return "timeout 20 " + command + " 2>&1; echo status=$?"; }
-
 TEST(NotAFile, PipesDevicesAndFoldersAreNeverWaitedOn) {
     KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
 #ifndef _WIN32
+    const auto limited = [](const std::string& command) { return "timeout 20 " + command + " 2>&1; echo status=$?"; };
     test::TempDir dir;
     const auto in = [&](const std::string& name) { return (dir / name).string(); };
     fs::copy_file(test::voiceSample("a.wav"), dir / "a.wav");
