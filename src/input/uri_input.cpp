@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/whole_file.h"
 
 namespace kestrand {
 
@@ -73,19 +74,25 @@ void downloadRecording(const std::wstring& downloader, const std::wstring& uriPa
 std::uint64_t downloadToFile(const std::vector<std::wstring>& arguments, const std::wstring& target) {
     PipePtr pipe = startProgramForReading(arguments);
     if (!pipe) return 0;
-    FilePtr out = openFile(target, "wb");
-    if (!out) {
-        writeOut("失敗\n");
-        return 0;
-    }
+    // Written whole or not at all: a recording cut off by a full disk or a
+    // kill would otherwise be taken for the whole one on every later render.
     std::uint64_t copied = 0;
-    char block[8192];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, pipe.get())) > 0) {
-        if (std::fwrite(block, 1, got, out.get()) != got) break;
-        copied += got;
-    }
-    return copied;
+    bool created = false;
+    const FileResult written = writeWholeFileWith(
+        target,
+        [&](std::FILE* out) {
+            created = true;
+            std::uint8_t block[8192];
+            std::size_t got = 0;
+            while ((got = std::fread(block, 1, sizeof block, pipe.get())) > 0) {
+                if (!writeAllBytes(out, std::span<const std::uint8_t>(block, got))) return false;
+                copied += got;
+            }
+            return copied > 0;
+        },
+        Durability::Cache);
+    if (!created) writeOut("失敗\n");
+    return written ? copied : 0;
 }
 
 std::optional<LoadedSample> loadUriInput(const std::wstring& path, std::int32_t slack) {

@@ -27,6 +27,12 @@ FileResult failed(const std::string& what) { return FileResult{false, what}; }
 }  // namespace
 
 FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes, Durability durability) {
+    return writeWholeFileWith(
+        path, [bytes](std::FILE* file) { return writeAllBytes(file, bytes); }, durability);
+}
+
+FileResult writeWholeFileWith(const std::wstring& path, const std::function<bool(std::FILE*)>& write,
+                              Durability durability) {
     ignoreFileSizeLimitSignal();
     if (leftoverSearchDue(path)) removeStaleTemporaryFiles(path);
     // A name left by an earlier process of the same id is skipped, not reused.
@@ -38,7 +44,7 @@ FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t
         if (!file && fileKind(temporary) == FileKind::Missing) break;
     }
     if (!file) return failed("cannot create a file in its folder (" + lastFileError() + ")");
-    const bool written = writeAllBytes(file.get(), bytes);
+    const bool written = write(file.get());
     std::string why = written ? std::string() : lastFileError();
     const bool closed = closeFile(std::move(file), durability);
     if (written && !closed) why = lastFileError();

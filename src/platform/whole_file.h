@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -62,6 +63,12 @@ void ignoreFileSizeLimitSignal();
 // that keeps the search as cheap as in a small folder. A file size limit is
 // reported like a full disk instead of ending the process.
 FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes, Durability durability);
+
+// The same for contents made piece by piece: `write` gets the open temporary
+// file, writes them with writeAllBytes and says whether everything went
+// well; when it says no, nothing replaces `path`.
+FileResult writeWholeFileWith(const std::wstring& path, const std::function<bool(std::FILE*)>& write,
+                              Durability durability);
 
 // Writes bytes to standard output in binary mode and flushes it; a closed
 // pipe or a full disk is reported instead of ending the process. Standard

@@ -130,6 +130,9 @@ TEST_F(UriTest, DownloadToFileCopiesTheOutput) {
     EXPECT_EQ(downloadToFile({L"cat", widen(source.string())}, target), blob.size());
     EXPECT_EQ(test::readFileBytes(dir / "copy"), blob);
     EXPECT_EQ(downloadToFile({widen((dir / "missing-program").string())}, target), 0u);
+    // A program that writes nothing leaves no file, not an empty one.
+    EXPECT_EQ(downloadToFile({L"true"}, widen((dir / "empty").string())), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty"));
     testing::internal::CaptureStdout();
     EXPECT_EQ(downloadToFile({L"cat", widen(source.string())}, widen((dir / "no" / "such" / "dir").string())), 0u);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "失敗\n");
