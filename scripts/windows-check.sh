@@ -247,6 +247,47 @@ PY
   cmp "$target-c4.wav" "$deep/long.wav" || { echo "FAIL: the note in a long path differs"; exit 1; }
   echo "  long paths: a ${#deep_win}-character folder reads the sample, writes its list and the note"
 
+  # Files written whole: a full disk keeps the older note and prints no
+  # success line; leftovers of dead processes go; a folder is no sample; a
+  # name of 255 bytes is written (the temporary name has a length of its own).
+  safe="$work/safe $target"
+  mkdir -p "$safe"
+  cp a.wav a_wav.frq "$safe/"
+  safe_win="Z:$(echo "$safe" | tr / '\\')"
+  if [ "$(id -u)" -eq 0 ] && mkdir -p "$safe/disk" && mount -t tmpfs -o size=1m tmpfs "$safe/disk" 2>/dev/null; then
+    head -c 5000 /dev/urandom >"$safe/disk/old.wav"
+    cp "$safe/disk/old.wav" "$safe/old.ref"
+    free=$(df -B1 --output=avail "$safe/disk" | tail -n 1)
+    head -c $((free - 4096)) /dev/zero >"$safe/disk/fill" 2>/dev/null || true
+    for program in kestrand kestrandjob; do
+      if [ "$program" = kestrand ]; then
+        said=$(wine "$exe" "$safe_win\\a.wav" "$safe_win\\disk\\old.wav" C4 100 "" 0 600 60 0 100 0 2>&1 || true)
+      else
+        said=$(wine "$root/${folder[$target]}/kestrandjob.exe" "$safe_win\\a.wav" "$safe_win\\disk\\old.wav" 600 C4 100 2>&1 || true)
+      fi
+      cmp -s "$safe/disk/old.wav" "$safe/old.ref" || { umount "$safe/disk"; echo "FAIL: $program.exe on a full disk changed the older note"; exit 1; }
+      [[ "$said" == *"cannot write the output file"* && "$said" != *"Output :"* ]] ||
+        { umount "$safe/disk"; echo "FAIL: $program.exe on a full disk said: $said"; exit 1; }
+    done
+    leftovers=$(ls -A "$safe/disk" | grep -vxE 'old.wav|fill' || true)
+    umount "$safe/disk"
+    [ -z "$leftovers" ] || { echo "FAIL: a full disk left $leftovers"; exit 1; }
+    echo "  full disk: the older note kept by both programs, the failure said and no success line"
+  else
+    echo "  full disk: skipped (mounting a small file system needs root)"
+  fi
+  touch -d '-1 minute' "$safe/.kestrand-7ffffff1-00000001.tmp"
+  touch "$safe/.kestrand-7ffffff1-00000002.tmp"
+  mkdir -p "$safe/folder.wav"
+  said=$(wine "$exe" "$safe_win\\folder.wav" "$safe_win\\none.wav" C4 100 "" 0 600 60 0 100 0 2>&1 || true)
+  [[ "$said" == *"is a folder, not a file"* ]] || { echo "FAIL: a folder as the sample: $said"; exit 1; }
+  longest=$(printf 'n%.0s' $(seq 1 251)).wav
+  wine "$exe" "$safe_win\\a.wav" "$safe_win\\$longest" C4 100 "" 0 600 60 0 100 0 >/dev/null 2>&1
+  cmp "$target-c4.wav" "$safe/$longest" || { echo "FAIL: the note under a 255-byte name differs"; exit 1; }
+  [ ! -e "$safe/.kestrand-7ffffff1-00000001.tmp" ] && [ -e "$safe/.kestrand-7ffffff1-00000002.tmp" ] ||
+    { echo "FAIL: leftovers of a dead process: $(ls -A "$safe" | grep kestrand | tr '\n' ' ')"; exit 1; }
+  echo "  whole files: a folder is refused as the sample, a 255-byte name is written, an old leftover of a dead process goes"
+
   # kestrandfrq.exe on a folder: the G flag's list, a second run keeps it.
   frq="$root/${folder[$target]}/kestrandfrq.exe"
   wine "$frq" --version | tr -d '\r'

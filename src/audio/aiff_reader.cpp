@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "audio/chunk_padding.h"
 #include "base/little_endian.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -41,6 +42,11 @@ bool skipBytes(std::FILE* file, std::uint64_t count) {
         count -= step;
     }
     return true;
+}
+
+// After a chunk's body: past its pad byte when the file has one.
+void skipPad(std::FILE* file, std::uint32_t size) {
+    skipPadByte(file, size, SizeOrder::BigEndian, {ChunkId{'C', 'O', 'M', 'M'}, ChunkId{'S', 'S', 'N', 'D'}});
 }
 
 // Reads up to `limit` bytes, growing the buffer only as data arrives.
@@ -129,6 +135,8 @@ std::optional<LoadedSample> readAiffStream(std::FILE* file, std::int32_t tailFra
                 std::memcpy(extended, body + 8, sizeof extended);
                 format.rate = aiffSampleRate(extended);
                 if (size > 18 && !skipBytes(file, size - 18u)) break;
+                // A shorter chunk was read as 18 bytes anyway; its pad is past.
+                if (size >= 18) skipPad(file, size);
             } else if (std::memcmp(chunk, "SSND", 4) == 0) {
                 // Samples of another depth are refused below, without reading them.
                 if (format.bits != 16) break;
@@ -138,7 +146,9 @@ std::optional<LoadedSample> readAiffStream(std::FILE* file, std::int32_t tailFra
                 }
                 sample = readSoundChunk(file, size, format, tailFrames);
                 break;
-            } else if (!skipBytes(file, size)) {
+            } else if (skipBytes(file, size)) {
+                skipPad(file, size);
+            } else {
                 break;
             }
         }

@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
@@ -192,7 +193,7 @@ int parseCommandLine(RenderJob& job, const std::vector<std::wstring>& args) {
     const auto has = [&](int index) { return index < count; };
 
     const std::wstring input = composeInputText(args[1]);
-    if (input.size() > kMaxInputTextLength) {
+    if (characterCount(input) > kMaxInputTextLength) {
         printErr("kestrand: the input name is longer than %zu characters; nothing is rendered.\n", kMaxInputTextLength);
         return 1;
     }

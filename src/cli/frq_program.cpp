@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "base/number_text.h"
@@ -21,6 +22,7 @@
 #include "platform/interrupt.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
+#include "platform/whole_file.h"
 #include "render/list_generation.h"
 #include "render/output_settings.h"
 
@@ -175,17 +177,6 @@ const char* outcomeWord(SampleOutcome outcome) {
 std::wstring folderOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"/\\");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-bool writeWholeFile(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = temporarySiblingPath(path);
-    FilePtr file = openFile(temporary, "wb");
-    if (!file) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    written = std::fclose(file.release()) == 0 && written;
-    if (written && replaceFile(temporary, path)) return true;
-    removeFile(temporary);
-    return false;
 }
 
 }  // namespace
@@ -376,10 +367,14 @@ int kestrandFrqMain(const std::vector<std::wstring>& args) {
     bool reportFailed = false;
     if (options.report) {
         const std::string title = "Frequency lists of " + std::to_string(rows.size()) + " samples";
-        if (writeWholeFile(*options.report, buildListReport(title, std::move(rows)))) {
+        const std::string report = buildListReport(title, std::move(rows));
+        const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(report.data()), report.size());
+        const FileResult written = writeWholeFile(*options.report, bytes, Durability::Cache);
+        if (written) {
             printOut("Report: %s\n", narrow(*options.report).c_str());
         } else {
-            printErr("kestrandfrq: cannot write the report %s\n", narrow(*options.report).c_str());
+            printErr("kestrandfrq: cannot write the report %s: %s\n", narrow(*options.report).c_str(),
+                     written.problem.c_str());
             reportFailed = true;
         }
     }

@@ -4,7 +4,9 @@
 #include "audio/wave_reader.h"
 #include "input/input_text.h"
 #include "input/loaders.h"
+#include "platform/console.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
@@ -25,6 +27,13 @@ LoaderKind chooseLoader(const std::wstring& inputText) {
 }
 
 std::optional<LoadedSample> loadInput(const std::wstring& inputText, std::int32_t tailFrames) {
+    // A named pipe, device, socket or folder would keep a reader (or a decoder
+    // program) waiting forever; only files are samples.
+    const FileKind kind = fileKind(inputText);
+    if (kind != FileKind::Missing && kind != FileKind::Regular) {
+        printErr("%s is %s, not a file; it is not read.\n", narrow(inputText).c_str(), fileKindText(kind));
+        return std::nullopt;
+    }
     switch (chooseLoader(inputText)) {
         case LoaderKind::Wave: return readWaveBytes(inputText, tailFrames);
         case LoaderKind::Aiff: return readAiffBytes(inputText, tailFrames);

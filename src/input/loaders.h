@@ -44,8 +44,10 @@ std::optional<LoadedSample> decodeFlacFile(const std::wstring& path, std::int32_
 std::optional<LoadedSample> loadUriInput(const std::wstring& path, std::int32_t slack);
 
 // Starts the program (arguments[0]) with the arguments and copies its standard
-// output into the target file. Returns the number of bytes copied (0 when the
-// program cannot be started; "失敗" when the target cannot be created).
+// output into the target file, which is replaced only when the whole output
+// was written. Returns the number of bytes copied; 0, and no file, when the
+// program cannot be started, writes nothing or the file cannot be written
+// whole ("失敗" when it cannot be created).
 std::uint64_t downloadToFile(const std::vector<std::wstring>& arguments, const std::wstring& target);
 
 // The local file name for the recording of a .uri file: the .uri path up to

@@ -66,7 +66,7 @@ std::optional<LoadedSample> copyWaveImage(const void* image, std::int32_t tailFr
 }  // namespace
 
 std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::int32_t slack) {
-    if (inputText.size() > kMaxPluginTextLength) {
+    if (characterCount(inputText) > kMaxPluginTextLength) {
         printErr("Plug-in input text longer than %zu characters; not loaded.\n", kMaxPluginTextLength);
         return std::nullopt;
     }

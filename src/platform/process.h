@@ -29,4 +29,11 @@ using PipePtr = std::unique_ptr<std::FILE, PipeCloser>;
 // inherited. Null when the vector is empty or the program cannot be started.
 PipePtr startProgramForReading(const std::vector<std::wstring>& arguments);
 
+// The id of this process.
+std::uint32_t currentProcessId();
+
+// True when a process of this id runs on this system (or cannot be asked
+// about, which only a running process can cause); false when none does.
+bool processRuns(std::uint32_t processId);
+
 }  // namespace kestrand

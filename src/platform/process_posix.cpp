@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -66,6 +67,14 @@ PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
         return nullptr;
     }
     return PipePtr(stream, PipeCloser{static_cast<std::intptr_t>(child)});
+}
+
+std::uint32_t currentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool processRuns(std::uint32_t processId) {
+    // 0 and values beyond pid_t would address process groups, not a process.
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT32_MAX)) return false;
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace kestrand

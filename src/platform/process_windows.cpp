@@ -110,4 +110,15 @@ PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
     return PipePtr(stream, PipeCloser{process});
 }
 
+std::uint32_t currentProcessId() { return ::GetCurrentProcessId(); }
+
+bool processRuns(std::uint32_t processId) {
+    if (processId == 0) return false;
+    HandleGuard process{::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId)};
+    // Only an id that names no process is refused as a parameter; a process
+    // we may not open (another user's) still runs.
+    if (process.handle == nullptr) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    return ::WaitForSingleObject(process.handle, 0) == WAIT_TIMEOUT;
+}
+
 }  // namespace kestrand

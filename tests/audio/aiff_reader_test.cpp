@@ -107,6 +107,26 @@ TEST(AiffReader, SoundStartsAfterTheOffsetField) {
     EXPECT_EQ(result.sample->dataBytes, 4u);
 }
 
+TEST(AiffReader, OddChunksLoadWithAndWithoutTheirPadByte) {
+    AiffSpec spec;
+    spec.frames = 2;
+    spec.samples = {7, 8};
+    for (const bool pad : {true, false}) {
+        SCOPED_TRACE(pad ? "pad" : "no pad");
+        auto file = makeAiff(spec);
+        // A 3-byte "NAME" chunk right after the form type.
+        std::vector<std::uint8_t> name;
+        test::putText(name, "NAME");
+        test::putBig32(name, 3);
+        test::putText(name, "abc");
+        if (pad) name.push_back(0);
+        file.insert(file.begin() + 12, name.begin(), name.end());
+        const auto result = readBytes(file, 1);
+        ASSERT_TRUE(result.sample);
+        EXPECT_EQ(result.sample->bytes, littleEndian({7, 8}, 1));
+    }
+}
+
 TEST(AiffReader, WithoutCommTheDefaultsGiveOnlyTheTail) {
     AiffSpec spec;
     spec.withComm = false;

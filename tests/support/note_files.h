@@ -20,10 +20,18 @@ inline std::string shellQuoted(const std::string& text) {
     return out + "'";
 }
 
-// The command line of one quiet 300 ms note of the input at the pitch, written to the output.
-inline std::string noteCommand(const std::string& input, const std::string& output, const std::string& pitch = "A4") {
+// The command line of one 300 ms note of the input at the pitch, written to
+// the output; quiet unless other flags are given.
+inline std::string noteCommand(const std::string& input, const std::string& output, const std::string& pitch = "A4",
+                               const std::string& flags = "n") {
     return shellQuoted(programPath().string()) + " " + shellQuoted(input) + " " + shellQuoted(output) + " " + pitch +
-           " 100 n 0 300 50 0 100 0 '!120' AA";
+           " 100 " + shellQuoted(flags) + " 0 300 50 0 100 0 '!120' AA";
+}
+
+// The same note through the job program (positional parameters), as a 16-bit file.
+inline std::string jobCommand(const std::string& input, const std::string& output) {
+    return shellQuoted(programPath("kestrandjob").string()) + " " + shellQuoted(input) + " " + shellQuoted(output) +
+           " 300 A4 100";
 }
 
 // The names of the entries of a folder.
