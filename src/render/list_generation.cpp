@@ -134,8 +134,10 @@ std::optional<FrequencyList> obtainFrequencyList(const std::wstring& inputText, 
     const FrequencyListNames names = frequencyListNamesFor(inputText);
     const ListTarget target = targetFor(names, names.decoder ? names.second : names.first, inputText);
     // A decoder input's list is looked for beside the input first, then in
-    // the cache folder, where it is stored.
+    // the cache folder, where it is stored; the folder is made first, as it
+    // always was (a failure is told when a list is to be stored there).
     if (names.decoder) {
+        makeDirectory(names.cacheDirectory);
         ListJudgement beside = judgeFrequencyList(names.first, std::wstring(), sample);
         if (beside.freshness == ListFreshness::UpToDate) return std::move(beside.list);
     }
