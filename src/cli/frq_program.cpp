@@ -77,12 +77,11 @@ SampleResult processSample(const std::wstring& path, const FrqOptions& options) 
     StderrCapture capture;
     const auto sample = loadInput(path, 4 * OutputSettings{}.frameSize);
     if (!sample) return failedWith(capturedReason(capture, "the sample could not be read"));
-    const std::uint64_t frames = sample->info.blockAlign == 0 ? 0 : sample->dataBytes / sample->info.blockAlign;
     const std::wstring listPath = generatedListPath(path);
 
     SampleResult result;
     if (!options.rebuild) {
-        ListJudgement judgement = judgeFrequencyList(listPath, path, frames, sample->info.samplesPerSec);
+        ListJudgement judgement = judgeFrequencyList(listPath, path, *sample);
         if (judgement.freshness == ListFreshness::UpToDate || options.checkOnly) {
             result.list = std::move(judgement.list);
             switch (judgement.freshness) {
@@ -97,7 +96,8 @@ SampleResult processSample(const std::wstring& path, const FrqOptions& options) 
     }
     GeneratedList generated = generateFrequencyListFor(path, *sample, 1);
     if (!generated.list) return failedWith(capturedReason(capture, "the sample could not be analysed"));
-    if (!generated.saved) return failedWith("the list file " + narrow(listPath) + " could not be written");
+    if (!generated.saved)
+        return failedWith("the list file " + narrow(listPath) + " could not be written: " + generated.failure);
     result.outcome = SampleOutcome::Analysed;
     result.list = std::move(generated.list);
     return result;

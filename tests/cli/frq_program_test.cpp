@@ -74,18 +74,23 @@ TEST(FrqProgram, FolderListsEqualTheGFlagsAndOnlyWhatNeedsItIsAnalysedAgain) {
         EXPECT_EQ(made, test::readFileBytes(reference / list)) << name;
     }
 
-    // A second run keeps them; a changed sample and a list that does not fit
-    // are analysed again, --rebuild does all.
+    // A second run keeps them, also when a sample's time changed but not its
+    // sound; a re-recorded sample and another sample's list (a.wav, i.wav and
+    // ka.wav have the same length, so one's list would fit the other) are
+    // analysed again, the replaced lists kept as backups; --rebuild does all.
+    std::filesystem::last_write_time(voice / "ka.wav",
+                                     std::filesystem::last_write_time(voice / "ka_wav.frq") + std::chrono::seconds(2));
     run = runCommand(frqCommand(shellQuoted(voice.string())));
     EXPECT_NE(run.output.find("0 analysed, 3 up to date, 1 failed"), std::string::npos) << run.output;
-    std::filesystem::last_write_time(voice / "a.wav",
-                                     std::filesystem::last_write_time(voice / "a_wav.frq") + std::chrono::seconds(2));
-    // (a.wav and ka.wav have the same length, so one's list would fit the other.)
+    std::filesystem::copy_file(test::voiceSample("i.wav"), voice / "a.wav",
+                               std::filesystem::copy_options::overwrite_existing);
     std::filesystem::copy_file(reference / "su_wav.frq", voice / "ka_wav.frq",
                                std::filesystem::copy_options::overwrite_existing);
     run = runCommand(frqCommand(shellQuoted(voice.string())));
     EXPECT_NE(run.output.find("2 analysed, 1 up to date, 1 failed"), std::string::npos) << run.output;
     EXPECT_EQ(test::readFileBytes(voice / "ka_wav.frq"), test::readFileBytes(reference / "ka_wav.frq"));
+    EXPECT_EQ(test::readFileBytes(voice / "ka_wav.frq.bak"), test::readFileBytes(reference / "su_wav.frq"));
+    EXPECT_EQ(test::readFileBytes(voice / "a_wav.frq.bak"), test::readFileBytes(reference / "a_wav.frq"));
     run = runCommand(frqCommand("--rebuild " + shellQuoted((voice / "high").string())));
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("1 analysed, 0 up to date, 0 failed"), std::string::npos) << run.output;
