@@ -42,6 +42,7 @@ append() { "$bin/kestrandjob" -fi=a.wav -fo=note.wav -l=300 -t=C4 -overlap=20 -f
 head -c 3000 /dev/zero >notes/out.wav
 (cd song && append >/dev/null 2>&1)
 broken=0
+settled=0
 landed=0
 start=$SECONDS
 for i in $(seq 1 "$kills"); do
@@ -59,7 +60,17 @@ for i in $(seq 1 "$kills"); do
   kill -9 "$pid" 2>/dev/null && landed=$((landed + 1))
   wait "$pid" 2>/dev/null
   if [ "$kind" -eq 2 ]; then
-    whole song/song.wav || { broken=$((broken + 1)); echo "kill $i: the song is cut off"; }
+    # An append changes the song in place: a kill in the middle leaves its
+    # undo record, and the next append settles the song first. So the song
+    # must be whole, or whole once settled by the next append.
+    if ! whole song/song.wav; then
+      if [ -n "$(find song -maxdepth 1 -name '.kestrand-undo-*' -print -quit)" ]; then
+        settled=$((settled + 1))
+      else
+        broken=$((broken + 1))
+        echo "kill $i: the song is cut off and no undo record is left"
+      fi
+    fi
   else
     cmp -s notes/out.wav <(head -c 3000 /dev/zero) || whole notes/out.wav ||
       { broken=$((broken + 1)); echo "kill $i: the note is cut off"; }
@@ -73,4 +84,18 @@ sleep 31
 (cd song && append >/dev/null 2>&1)
 final=$(leftovers)
 echo "after 31 s and one more note and append: $final temporary files left"
+echo "$settled kills left the song mid-change with its undo record"
+# Every append adds the same number of bytes, so the settled song holds
+# whole notes only: its data is the first note's plus a whole number of
+# further notes.
+mkdir ref && cp song/a.wav song/a_wav.frq ref/ && (cd ref && append >/dev/null 2>&1 && cp song.wav one.wav && append >/dev/null 2>&1)
+first=$(($(stat -c %s ref/one.wav) - 44))
+step=$(($(stat -c %s ref/song.wav) - 44 - first))
+data=$(($(stat -c %s song/song.wav) - 44))
+if whole song/song.wav && [ $(((data - first) % step)) -eq 0 ]; then
+  echo "the song holds $((1 + (data - first) / step)) whole notes"
+else
+  broken=$((broken + 1))
+  echo "the song is not whole or holds part of a note"
+fi
 [ "$broken" -eq 0 ] && [ "$final" -eq 0 ]
