@@ -113,7 +113,7 @@ ListWrite writeFrequencyList(const std::wstring& path, const FrequencyList& list
     const std::wstring temporary = temporarySiblingPath(path);
     FilePtr file = openFile(temporary, "wb");
     if (!file) {
-        result.failure = fileFailureReason(errno);
+        result.failure = fileFailureReason(errno, path);
         return result;
     }
     errno = 0;
@@ -140,7 +140,7 @@ ListWrite writeFrequencyList(const std::wstring& path, const FrequencyList& list
         }
     }
     if (!replaceFile(temporary, path)) {
-        result.failure = fileFailureReason(errno);
+        result.failure = fileFailureReason(errno, path);
         removeFile(temporary);
         return result;
     }
@@ -159,11 +159,22 @@ std::string fileFailureReason(int error) {
         case EPERM:
         case EROFS: return "the folder is read-only";
         case ENAMETOOLONG: return "the name is too long for the file system";
+        case EINVAL: return "the name is too long or has characters the file system does not allow";
         case ENOSPC: return "the disk is full";
         case ENOENT:
         case ENOTDIR: return "the folder does not exist";
         default: return error != 0 ? std::strerror(error) : "the file system refused it";
     }
+}
+
+std::string fileFailureReason(int error, const std::wstring& path) {
+    // Some systems (Wine among them) say a part of the path is missing when
+    // the file's own name is too long: with its folder there, the name is
+    // what the file system refuses.
+    const std::size_t slash = path.find_last_of(L"/\\");
+    if (error == ENOENT && slash != std::wstring::npos && fileKind(path.substr(0, slash)) == FileKind::Folder)
+        error = EINVAL;
+    return fileFailureReason(error);
 }
 
 }  // namespace kestrand

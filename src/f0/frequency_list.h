@@ -67,4 +67,9 @@ int saveFrequencyList(const std::wstring& name, const FrequencyList& list);
 // system's own text.
 std::string fileFailureReason(int error);
 
+// The same for a failure to create or rename onto the file at `path`: a
+// missing folder reported for a folder that exists means the file's own
+// name was refused (too long, or characters the file system does not allow).
+std::string fileFailureReason(int error, const std::wstring& path);
+
 }  // namespace kestrand

@@ -28,7 +28,29 @@ thread_local std::string lastError;
 
 void noteErrno(int error) { lastError = std::generic_category().message(error); }
 
-void noteSystemError(DWORD error) { lastError = std::system_category().message(static_cast<int>(error)); }
+// Keeps the system's text of the error and sets errno to the C library's
+// number for it, so that callers that explain a failure from errno (a
+// read-only folder, a missing folder, a name too long, a full disk) say the
+// same on Windows as elsewhere.
+void noteSystemError(DWORD error) {
+    lastError = std::system_category().message(static_cast<int>(error));
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE: errno = ENOENT; break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT: errno = EACCES; break;
+        case ERROR_FILENAME_EXCED_RANGE: errno = ENAMETOOLONG; break;
+        // What the system says of a name part longer than the file system
+        // takes, and of characters it does not allow.
+        case ERROR_INVALID_NAME: errno = EINVAL; break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS: errno = EEXIST; break;
+        default: errno = EIO; break;
+    }
+}
 
 // Turns an open handle into a stdio stream; the handle is closed on failure.
 FilePtr streamOf(HANDLE handle, int flags, const char* mode) {

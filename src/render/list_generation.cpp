@@ -37,7 +37,7 @@ std::optional<FrequencyList> analyseLoaded(const LoadedSample& sample, int threa
 std::optional<std::string> whyNotStorable(const std::wstring& path) {
     const std::wstring probe = temporarySiblingPath(path);
     FilePtr file = openFile(probe, "wb");
-    if (!file) return fileFailureReason(errno);
+    if (!file) return fileFailureReason(errno, path);
     file.reset();
     removeFile(probe);
     return std::nullopt;
