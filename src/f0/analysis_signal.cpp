@@ -66,16 +66,17 @@ int bytesPerSample(AnalysisSampleKind kind) {
     return 1;
 }
 
-double amplitudeSample(AnalysisSampleKind kind, double stored) {
+ReaderScale readerScale(AnalysisSampleKind kind) {
+    // Division by a power of two and multiplication by its inverse round alike.
     switch (kind) {
-        case AnalysisSampleKind::Unsigned8: return (stored - 127.5) * 256.0;
-        case AnalysisSampleKind::Signed16: return stored;
-        case AnalysisSampleKind::Signed24: return stored * 0.00390625;
-        case AnalysisSampleKind::Signed32: return stored * 0.0000152587890625;
-        case AnalysisSampleKind::Float32: return stored * 32768.0;
-        case AnalysisSampleKind::Float64: return 0.0;
+        case AnalysisSampleKind::Unsigned8: return {256.0, -32640.0};
+        case AnalysisSampleKind::Signed16: return {1.0, 0.0};
+        case AnalysisSampleKind::Signed24: return {1.0 / 256.0, 0.0};
+        case AnalysisSampleKind::Signed32: return {1.0 / 65536.0, 0.0};
+        case AnalysisSampleKind::Float32: return {32768.0, 0.0};
+        case AnalysisSampleKind::Float64: return {1.0, 0.0};
     }
-    return 0.0;
+    return {};
 }
 
 StoredChannel decodeChannelZero(std::span<const std::uint8_t> data, AnalysisSampleKind kind, int channels,

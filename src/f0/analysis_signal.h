@@ -39,9 +39,14 @@ inline double scaleKernelSum(AnalysisSampleKind kind, double sum) {
     return 0.0;
 }
 
-// Turns one stored value into sixteen-bit scale the way the amplitude of a
-// frame decodes it; doubles contribute 0.
-double amplitudeSample(AnalysisSampleKind kind, double stored);
+// scaleKernelSum of a kind as scale x sum + offset: the same value for every
+// sum, except that a zero may lose its sign. (It is also how the amplitude
+// of a frame decodes a stored value, for every kind but doubles.)
+struct ReaderScale {
+    double scale = 1;
+    double offset = 0;
+};
+ReaderScale readerScale(AnalysisSampleKind kind);
 
 // The stored values of channel 0, one per frame, with `padding` zeros on both
 // sides so that kernel taps a little outside the data need no bound check.

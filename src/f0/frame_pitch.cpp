@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "f0/difference_function.h"
+#include "f0/frame_energy.h"
 #include "f0/frame_voicing.h"
 #include "f0/period_decision.h"
 
@@ -14,16 +15,24 @@ namespace kestrand {
 namespace {
 
 // The frame signal x: entry i is the low-pass reader's value at whole position
-// trunc(i - g + position) when that lies inside the sample, else 0.
+// trunc(i - g + position) when that lies inside the sample, else 0. All
+// these positions are multiples of a quarter and exact, so entry i lies at
+// floor(x0) + i when x0 = -g + position; trunc and floor differ only for
+// positions in (-1, 0), which truncate to 0.
 void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double* x) {
-    const bool haveSmooth = !setup.smooth.empty();
-    for (int i = 0; i < setup.span; ++i) {
-        const double where = std::trunc((static_cast<double>(i) - setup.frameOffset) + static_cast<double>(position));
-        double value = 0.0;
-        if (haveSmooth && where >= 0.0 && where < static_cast<double>(setup.frames))
-            value = setup.smooth[static_cast<std::size_t>(where)];
-        x[i] = value;
-    }
+    const double start = (0.0 - setup.frameOffset) + static_cast<double>(position);
+    const double whole = std::floor(start);
+    const auto first = static_cast<std::int64_t>(whole);
+    // The lowest n = first + i whose position truncates into the sample.
+    const std::int64_t lowest = start != whole ? -1 : 0;
+    const std::int64_t span = setup.span;
+    const std::int64_t end = setup.smooth.empty() ? lowest : setup.frames;
+    const std::int64_t begin = std::clamp<std::int64_t>(lowest - first, 0, span);
+    const std::int64_t stop = std::clamp<std::int64_t>(end - first, begin, span);
+    std::fill(x, x + begin, 0.0);
+    for (std::int64_t i = begin; i < stop; ++i)
+        x[i] = setup.smooth[static_cast<std::size_t>(std::max<std::int64_t>(first + i, 0))];
+    std::fill(x + stop, x + span, 0.0);
 }
 
 // E(tau) of the refinement: the windowed squared difference between the
@@ -95,10 +104,17 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
     setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);
-    // The loudest list frame: how loud a frame must be to count as voiced
-    // with many candidates is measured against it.
-    for (std::int64_t position = 0; position <= setup->frames; position += frameStep)
-        setup->loudestLevel = std::max(setup->loudestLevel, frameLevel(*setup, position));
+    // The level of every list frame, and the loudest: how loud a frame must
+    // be to count as voiced with many candidates is measured against it.
+    const std::int64_t positions = setup->frames / frameStep + 1;
+    setup->levels.resize(static_cast<std::size_t>(positions));
+    const ReaderScale scale = readerScale(*kind);
+    windowedSquareSums(setup->stored, scale.scale, scale.offset, setup->frames, -setup->quarter, frameStep, positions,
+                       setup->windows.spanWindow.data(), setup->span, setup->levels.data());
+    for (double& level : setup->levels) {
+        level = std::sqrt(level);
+        setup->loudestLevel = std::max(setup->loudestLevel, level);
+    }
     return setup;
 }
 

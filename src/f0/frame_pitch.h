@@ -39,7 +39,8 @@ struct FramePitchSetup {
     StoredChannel stored;                // channel 0 as stored, zero-padded
     std::vector<double> smooth;          // the reader of the depth at every whole frame position
     std::unique_ptr<PeriodWaves> waves;  // candidate periods up to 3N/4 + 1
-    double loudestLevel = 0;             // the highest frameLevel at any list position
+    std::vector<double> levels;          // frameLevel at every list position k x Step, k = 0 .. frames / Step
+    double loudestLevel = 0;             // the highest of them
 
     // The longest lag any estimate may search: 3N/4.
     int lagLimit() const { return quarter + half; }

@@ -9,6 +9,7 @@
 
 #include "base/number_text.h"
 #include "f0/analysis_signal.h"
+#include "f0/frame_energy.h"
 #include "f0/frame_pitch.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
@@ -50,20 +51,19 @@ void runFirstPass(const FramePitchSetup& setup, int threadCount, bool showProgre
 }
 
 // The amplitude of every frame: an eighth of the root of the energy of the
-// windowed span around it; samples before the start are left out.
+// windowed span around it; samples before the start are left out, the zero
+// bytes behind the data count (as the stored value 0). Doubles have no
+// amplitude.
 std::vector<double> frameAmplitudes(const FramePitchSetup& setup, std::int64_t listSize) {
     std::vector<double> amplitudes(static_cast<std::size_t>(listSize) + 1, 0.0);
-    const double* window = setup.windows.spanWindow.data();
+    if (setup.stored.kind == AnalysisSampleKind::Float64) return amplitudes;
+    const ReaderScale scale = readerScale(setup.stored.kind);
+    const std::int64_t end = setup.frames + setup.stored.padding;
+    windowedSquareSums(setup.stored, scale.scale, scale.offset, end, -setup.quarter, setup.frameStep, listSize,
+                       setup.windows.spanWindow.data(), setup.span, amplitudes.data());
     for (std::int64_t k = 0; k < listSize; ++k) {
-        const std::int64_t start = k * setup.frameStep - setup.quarter;
-        double sum = 0.0;
-        for (int j = 0; j < setup.span; ++j) {
-            const std::int64_t where = start + j;
-            if (where < 0) continue;
-            const double value = amplitudeSample(setup.stored.kind, setup.stored.at(where)) * window[j];
-            sum += value * value;
-        }
-        amplitudes[static_cast<std::size_t>(k)] = 0.125 * std::sqrt(sum);
+        double& amplitude = amplitudes[static_cast<std::size_t>(k)];
+        amplitude = 0.125 * std::sqrt(amplitude);
     }
     return amplitudes;
 }
