@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "dsp/fractional_readers.h"
+#include "f0/wide_vectors.h"
 
 namespace kestrand {
 
@@ -122,24 +123,65 @@ void buildReaderKernel(double origin, double width, ReaderKernel& kernel) {
 
 namespace {
 
-using Quad = double __attribute__((vector_size(32)));
+using wide::Quad;
 
-// Four reads per step, each lane summing its taps in tap order and dividing
-// by the kernel's sum as one read alone does.
+// Stores four reads: each lane's kernel sum divided by the kernel's sum and
+// scaled, as one read alone does it.
 template <AnalysisSampleKind Kind>
-[[gnu::always_inline]] inline void readRun(const double* v, const double* w, std::size_t taps, double denominator,
-                                           int count, double* out) {
-    const Quad divisor = {denominator, denominator, denominator, denominator};
-    int m = 0;
+[[gnu::always_inline]] inline void finishFour(Quad sum, Quad divisor, double* out) {
+    const Quad value = sum / divisor;
+    for (int k = 0; k < 4; ++k) out[k] = scaleKernelSum(Kind, value[k]);
+}
+
+// Reads at origin + m for m = 0 .. count - 1 through one kernel, v pointing
+// at the first tap of m = 0: each lane of a vector is one read and adds its
+// taps in tap order, so every value is the one a single read gives. Taps is
+// the kernel's tap count when it is known (4 or 5 at width 1, whose weights
+// stay in registers), 0 for any count.
+template <AnalysisSampleKind Kind, int Taps>
+[[gnu::always_inline]] inline void kernelRun(const double* v, const double* w, std::size_t taps, double denominator,
+                                             std::int64_t count, double* out) {
+    const Quad divisor = wide::splat(denominator);
+    std::int64_t m = 0;
+    if constexpr (Taps > 0) {
+        Quad weight[Taps];
+        for (int t = 0; t < Taps; ++t) weight[t] = wide::splat(w[t]);
+        for (; m + 8 <= count; m += 8) {
+            Quad a = {0.0, 0.0, 0.0, 0.0};
+            Quad b = {0.0, 0.0, 0.0, 0.0};
+#pragma GCC unroll 8
+            for (int t = 0; t < Taps; ++t) {
+                a += weight[t] * wide::load(v + m + t);
+                b += weight[t] * wide::load(v + m + 4 + t);
+            }
+            finishFour<Kind>(a, divisor, out + m);
+            finishFour<Kind>(b, divisor, out + m + 4);
+        }
+    } else {
+        // Long kernels (the low-pass reader): sixteen reads share each weight.
+        for (; m + 16 <= count; m += 16) {
+            Quad a = {0.0, 0.0, 0.0, 0.0};
+            Quad b = a;
+            Quad c = a;
+            Quad d = a;
+            for (std::size_t t = 0; t < taps; ++t) {
+                const Quad weight = wide::splat(w[t]);
+                const double* p = v + m + t;
+                a += weight * wide::load(p);
+                b += weight * wide::load(p + 4);
+                c += weight * wide::load(p + 8);
+                d += weight * wide::load(p + 12);
+            }
+            finishFour<Kind>(a, divisor, out + m);
+            finishFour<Kind>(b, divisor, out + m + 4);
+            finishFour<Kind>(c, divisor, out + m + 8);
+            finishFour<Kind>(d, divisor, out + m + 12);
+        }
+    }
     for (; m + 4 <= count; m += 4) {
         Quad sum = {0.0, 0.0, 0.0, 0.0};
-        for (std::size_t t = 0; t < taps; ++t) {
-            Quad values;
-            std::memcpy(&values, v + m + t, sizeof values);
-            sum += Quad{w[t], w[t], w[t], w[t]} * values;
-        }
-        sum /= divisor;
-        for (int k = 0; k < 4; ++k) out[m + k] = scaleKernelSum(Kind, sum[k]);
+        for (std::size_t t = 0; t < taps; ++t) sum += wide::splat(w[t]) * wide::load(v + m + t);
+        finishFour<Kind>(sum, divisor, out + m);
     }
     for (; m < count; ++m) {
         double sum = 0.0;
@@ -148,36 +190,59 @@ template <AnalysisSampleKind Kind>
     }
 }
 
-[[gnu::always_inline]] inline void readRunOfKind(AnalysisSampleKind kind, const double* v, const double* w,
-                                                 std::size_t taps, double denominator, int count, double* out) {
-    switch (kind) {
-        case AnalysisSampleKind::Unsigned8:
-            return readRun<AnalysisSampleKind::Unsigned8>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed16:
-            return readRun<AnalysisSampleKind::Signed16>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed24:
-            return readRun<AnalysisSampleKind::Signed24>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Signed32:
-            return readRun<AnalysisSampleKind::Signed32>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Float32:
-            return readRun<AnalysisSampleKind::Float32>(v, w, taps, denominator, count, out);
-        case AnalysisSampleKind::Float64:
-            return readRun<AnalysisSampleKind::Float64>(v, w, taps, denominator, count, out);
+template <AnalysisSampleKind Kind>
+[[gnu::always_inline]] inline void kernelRunOfTaps(const double* v, const double* w, std::size_t taps,
+                                                   double denominator, std::int64_t count, double* out) {
+    switch (taps) {
+        case 4: return kernelRun<Kind, 4>(v, w, taps, denominator, count, out);
+        case 5: return kernelRun<Kind, 5>(v, w, taps, denominator, count, out);
+        default: return kernelRun<Kind, 0>(v, w, taps, denominator, count, out);
     }
 }
 
-void readRunGeneric(AnalysisSampleKind kind, const double* v, const double* w, std::size_t taps, double denominator,
-                    int count, double* out) {
-    readRunOfKind(kind, v, w, taps, denominator, count, out);
+[[gnu::always_inline]] inline void kernelRunOfKind(AnalysisSampleKind kind, const double* v, const double* w,
+                                                   std::size_t taps, double denominator, std::int64_t count,
+                                                   double* out) {
+    switch (kind) {
+        case AnalysisSampleKind::Unsigned8:
+            return kernelRunOfTaps<AnalysisSampleKind::Unsigned8>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed16:
+            return kernelRunOfTaps<AnalysisSampleKind::Signed16>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed24:
+            return kernelRunOfTaps<AnalysisSampleKind::Signed24>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Signed32:
+            return kernelRunOfTaps<AnalysisSampleKind::Signed32>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Float32:
+            return kernelRunOfTaps<AnalysisSampleKind::Float32>(v, w, taps, denominator, count, out);
+        case AnalysisSampleKind::Float64:
+            return kernelRunOfTaps<AnalysisSampleKind::Float64>(v, w, taps, denominator, count, out);
+    }
 }
 
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
-#define KESTRAND_WIDE_VECTORS 1
-__attribute__((target("avx2"))) void readRunWide(AnalysisSampleKind kind, const double* v, const double* w,
-                                                 std::size_t taps, double denominator, int count, double* out) {
-    readRunOfKind(kind, v, w, taps, denominator, count, out);
+void kernelRunGeneric(AnalysisSampleKind kind, const double* v, const double* w, std::size_t taps, double denominator,
+                      std::int64_t count, double* out) {
+    kernelRunOfKind(kind, v, w, taps, denominator, count, out);
+}
+
+#ifdef KESTRAND_F0_WIDE
+KESTRAND_F0_WIDE_TARGET void kernelRunWide(AnalysisSampleKind kind, const double* v, const double* w, std::size_t taps,
+                                           double denominator, std::int64_t count, double* out) {
+    kernelRunOfKind(kind, v, w, taps, denominator, count, out);
 }
 #endif
+
+// Reads at origin + m for m = 0 .. count - 1 of a usable kernel.
+void runThroughKernel(const StoredChannel& channel, const ReaderKernel& kernel, std::int64_t origin, std::int64_t count,
+                      double* out) {
+    const double* v = channel.pointer(kernel.firstTap + origin);
+#ifdef KESTRAND_F0_WIDE
+    if (wide::wideVectorsAvailable()) {
+        kernelRunWide(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+        return;
+    }
+#endif
+    kernelRunGeneric(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+}
 
 }  // namespace
 
@@ -186,50 +251,8 @@ void readRunThroughKernel(const StoredChannel& channel, const ReaderKernel& kern
         std::fill(out, out + count, 0.0);
         return;
     }
-    const double* v = channel.pointer(kernel.firstTap);
-#ifdef KESTRAND_WIDE_VECTORS
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide) {
-        readRunWide(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
-        return;
-    }
-#endif
-    readRunGeneric(channel.kind, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+    runThroughKernel(channel, kernel, 0, count, out);
 }
-
-namespace {
-
-// Two neighbouring output positions per step, each lane summing its taps in
-// tap order, so that every value equals the one-at-a-time sum.
-using Pair = double __attribute__((vector_size(16)));
-
-void smoothRange(const StoredChannel& channel, const ReaderKernel& kernel, std::int64_t begin, std::int64_t end,
-                 double* out) {
-    const std::size_t count = kernel.weights.size();
-    const double* w = kernel.weights.data();
-    std::int64_t p = begin;
-    for (; p + 4 <= end; p += 4) {
-        const double* v = channel.pointer(kernel.firstTap + p);
-        Pair a = {0.0, 0.0};
-        Pair b = {0.0, 0.0};
-        for (std::size_t t = 0; t < count; ++t) {
-            Pair weight = {w[t], w[t]};
-            Pair va;
-            Pair vb;
-            std::memcpy(&va, v + t, sizeof va);
-            std::memcpy(&vb, v + t + 2, sizeof vb);
-            a += weight * va;
-            b += weight * vb;
-        }
-        out[p] = scaleKernelSum(channel.kind, a[0] / kernel.denominator);
-        out[p + 1] = scaleKernelSum(channel.kind, a[1] / kernel.denominator);
-        out[p + 2] = scaleKernelSum(channel.kind, b[0] / kernel.denominator);
-        out[p + 3] = scaleKernelSum(channel.kind, b[1] / kernel.denominator);
-    }
-    for (; p < end; ++p) out[p] = readThroughKernel(channel, kernel, p);
-}
-
-}  // namespace
 
 std::vector<double> smoothAtWholePositions(const StoredChannel& channel, double width, int threadCount) {
     std::vector<double> smooth(static_cast<std::size_t>(channel.frames), 0.0);
@@ -243,10 +266,11 @@ std::vector<double> smoothAtWholePositions(const StoredChannel& channel, double 
     for (std::int64_t t = 1; t < threads; ++t) {
         const std::int64_t begin = std::min(channel.frames, t * share);
         const std::int64_t end = std::min(channel.frames, begin + share);
-        workers.emplace_back(
-            [&channel, &kernel, begin, end, &smooth] { smoothRange(channel, kernel, begin, end, smooth.data()); });
+        workers.emplace_back([&channel, &kernel, begin, end, &smooth] {
+            runThroughKernel(channel, kernel, begin, end - begin, smooth.data() + begin);
+        });
     }
-    smoothRange(channel, kernel, 0, std::min(channel.frames, share), smooth.data());
+    runThroughKernel(channel, kernel, 0, std::min(channel.frames, share), smooth.data());
     for (auto& worker : workers) worker.join();
     return smooth;
 }

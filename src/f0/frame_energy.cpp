@@ -41,9 +41,9 @@ double lastNotANumber(const StoredChannel& channel, double scale, double offset,
 // Four frames whose spans lie wholly inside the stored values at once, one
 // frame per lane: the squared terms of four neighbouring j of each frame are
 // turned so that each lane adds its own frame's terms in order of j.
-[[gnu::always_inline]] inline void allSums(const StoredChannel& channel, double scale, double offset,
-                                           std::int64_t end, std::int64_t first, std::int64_t step,
-                                           std::int64_t count, const double* window, int span, double* sums) {
+[[gnu::always_inline]] inline void allSums(const StoredChannel& channel, double scale, double offset, std::int64_t end,
+                                           std::int64_t first, std::int64_t step, std::int64_t count,
+                                           const double* window, int span, double* sums) {
     const Quad s = wide::splat(scale);
     const Quad o = wide::splat(offset);
     std::int64_t k = 0;
@@ -100,9 +100,8 @@ KESTRAND_F0_WIDE_TARGET void sumsWide(const StoredChannel& channel, double scale
 
 }  // namespace
 
-void windowedSquareSums(const StoredChannel& channel, double scale, double offset, std::int64_t end,
-                        std::int64_t first, std::int64_t step, std::int64_t count, const double* window, int span,
-                        double* sums) {
+void windowedSquareSums(const StoredChannel& channel, double scale, double offset, std::int64_t end, std::int64_t first,
+                        std::int64_t step, std::int64_t count, const double* window, int span, double* sums) {
     bool done = false;
 #ifdef KESTRAND_F0_WIDE
     if (wide::wideVectorsAvailable()) {
@@ -112,8 +111,7 @@ void windowedSquareSums(const StoredChannel& channel, double scale, double offse
 #endif
     if (!done) sumsGeneric(channel, scale, offset, end, first, step, count, window, span, sums);
     for (std::int64_t k = 0; k < count; ++k)
-        if (std::isnan(sums[k]))
-            sums[k] = lastNotANumber(channel, scale, offset, end, first + k * step, window, span);
+        if (std::isnan(sums[k])) sums[k] = lastNotANumber(channel, scale, offset, end, first + k * step, window, span);
 }
 
 }  // namespace kestrand

@@ -14,8 +14,7 @@ namespace kestrand {
 // n = first + k x step + j and v_n the stored value of frame n, leaving out
 // the terms with n < 0 or n >= end. Every n below end must lie inside the
 // channel's padded values.
-void windowedSquareSums(const StoredChannel& channel, double scale, double offset, std::int64_t end,
-                        std::int64_t first, std::int64_t step, std::int64_t count, const double* window, int span,
-                        double* sums);
+void windowedSquareSums(const StoredChannel& channel, double scale, double offset, std::int64_t end, std::int64_t first,
+                        std::int64_t step, std::int64_t count, const double* window, int span, double* sums);
 
 }  // namespace kestrand
