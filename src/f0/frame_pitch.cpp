@@ -235,26 +235,61 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
     return static_cast<int>(candidates.size());
 }
 
+namespace {
+
+// The Fourier magnitude of the windowed frame at period tau over root
+// difference: sqrt((Re^2 + Im^2) / (D[tau] + 1e-7)), Re and Im each summed
+// in order of i (one vector lane each).
+double candidateScore(const FramePitchSetup& setup, const double* y, const double* d, int tau) {
+    using Pair = double __attribute__((vector_size(16)));
+    const double* wave = setup.waves->wave(tau);
+    Pair sum = {0.0, 0.0};
+    for (int i = 0; i < setup.windowLength; ++i) {
+        Pair cosSin;
+        std::memcpy(&cosSin, wave + 2 * i, sizeof cosSin);
+        sum += Pair{y[i], y[i]} * cosSin;
+    }
+    const double re = sum[0];
+    const double im = sum[1];
+    return std::sqrt((re * re + im * im) / (d[tau] + 1e-7));
+}
+
+}  // namespace
+
 int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch) {
     const double* y = scratch.windowed.data();
     const double* d = scratch.difference.data();
-    int chosen = scratch.candidates.front();
+    const std::vector<int>& candidates = scratch.candidates;
+    const auto count = static_cast<int>(candidates.size());
+    // The greatest score wins, the later candidate on a tie; a score that is
+    // not a number never wins, and without any the first candidate stands.
+    int chosen = -1;
     double bestScore = -1.0;
-    for (const int tau : scratch.candidates) {
-        const double* wave = setup.waves->wave(tau);
-        double re = 0.0;
-        double im = 0.0;
-        for (int i = 0; i < setup.windowLength; ++i) {
-            re += y[i] * wave[2 * i];
-            im += y[i] * wave[2 * i + 1];
-        }
-        const double score = std::sqrt((re * re + im * im) / (d[tau] + 1e-7));
-        if (score >= bestScore) {
+    auto consider = [&](int index, double score) {
+        if (score > bestScore || (score == bestScore && index > chosen)) {
             bestScore = score;
-            chosen = tau;
+            chosen = index;
         }
+    };
+    // |Re + i Im| is at most the sum of |y[i]|, so a candidate's score is at
+    // most that sum over root difference (the factor covers the rounding of
+    // both, which is below 1e-12 relative): a candidate whose bound lies
+    // below the best score so far cannot win and is not scored. The
+    // candidate with the least difference, the likely winner, goes first.
+    double magnitude = 0.0;
+    for (int i = 0; i < setup.windowLength; ++i) magnitude += std::fabs(y[i]);
+    magnitude *= 1.0 + 1e-9;
+    int first = 0;
+    for (int k = 1; k < count; ++k)
+        if (d[candidates[k]] < d[candidates[first]]) first = k;
+    consider(first, candidateScore(setup, y, d, candidates[first]));
+    for (int k = 0; k < count; ++k) {
+        if (k == first) continue;
+        const int tau = candidates[k];
+        if (magnitude / std::sqrt(d[tau] + 1e-7) * (1.0 + 1e-9) < bestScore) continue;
+        consider(k, candidateScore(setup, y, d, tau));
     }
-    return chosen;
+    return candidates[chosen < 0 ? 0 : chosen];
 }
 
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
