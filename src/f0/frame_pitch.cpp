@@ -35,30 +35,6 @@ void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double
     std::fill(x + stop, x + span, 0.0);
 }
 
-// E(tau) of the refinement: the windowed squared difference between the
-// sample read half a lag before and half a lag after base + m, with the
-// windowed energy of both reads when asked for (0 otherwise).
-RefinedDifference refinementValue(const FramePitchSetup& setup, FramePitchScratch& scratch, double base, double lag,
-                                  bool withEnergy) {
-    const double origin = base - lag / 2.0;
-    buildReaderKernel(origin, 1.0, scratch.before);
-    buildReaderKernel(origin + lag, 1.0, scratch.after);
-    const int terms = setup.lagLimit();
-    double* first = scratch.readsBefore.data();
-    double* second = scratch.readsAfter.data();
-    readRunThroughKernel(setup.stored, scratch.before, terms, first);
-    readRunThroughKernel(setup.stored, scratch.after, terms, second);
-    const double* w = setup.evenSpanWindow.data();
-    RefinedDifference result{0.0, 0.0};
-    for (int m = 0; m < terms; ++m) {
-        const double d = first[m] - second[m];
-        result.difference += d * d * w[m];
-    }
-    if (withEnergy)
-        for (int m = 0; m < terms; ++m) result.energy += (first[m] * first[m] + second[m] * second[m]) * w[m];
-    return result;
-}
-
 }  // namespace
 
 std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, int windowLength, int frameStep,
@@ -123,11 +99,10 @@ FramePitchScratch::FramePitchScratch(const FramePitchSetup& setup)
       reversed(static_cast<std::size_t>(setup.span), 0.0),
       windowed(static_cast<std::size_t>(setup.windowLength), 0.0),
       difference(static_cast<std::size_t>(setup.lagLimit()) + 2, 0.0),
-      readsBefore(static_cast<std::size_t>(setup.lagLimit()), 0.0),
-      readsAfter(static_cast<std::size_t>(setup.lagLimit()), 0.0) {
+      reads(setup.refinementSpan()) {
     candidates.reserve(static_cast<std::size_t>(setup.lagLimit()) / 2 + 2);
-    before.weights.reserve(8);
-    after.weights.reserve(8);
+    stepLags.reserve(64);
+    stepValues.reserve(64);
 }
 
 double LagRefinement::normalisedDifference() const {
@@ -136,8 +111,8 @@ double LagRefinement::normalisedDifference() const {
 }
 
 double periodDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, double lag) {
-    const RefinedDifference value =
-        refinementValue(setup, scratch, static_cast<double>(position + setup.eighth), lag, true);
+    RefinedDifference value;
+    scratch.reads.measure(setup.refinementSpan(), static_cast<double>(position + setup.eighth), &lag, 1, true, &value);
     return value.energy > 0.0 ? value.difference / value.energy : 1.0;
 }
 
@@ -149,34 +124,87 @@ LagRefinement beginRefinement(int lag) {
     return refinement;
 }
 
-void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
-                        LagRefinement& r, double stopWidth) {
-    const double base = static_cast<double>(position + setup.eighth);
-    const double limit = std::max(r.tolerance, stopWidth);
-    while (!r.finished && !r.strayed && (r.steps == 0 || r.width > limit)) {
-        double choice = r.centre;
-        const double tried[3] = {r.centre - r.width, r.centre, r.centre + r.width};
-        for (int k = 0; k < 3; ++k) {
-            // Below a whole step the centre keeps the best value so far, which never replaces itself.
-            if (k == 1 && r.width < 1.0) continue;
-            const RefinedDifference value = refinementValue(setup, scratch, base, tried[k], stopWidth > 0.0);
-            if (k == 1 && r.steps == 0) r.startValue = value;
-            if (value.difference < r.best.difference) {
-                choice = tried[k];
-                r.best = value;
-            }
-        }
-        if (choice != r.centre) {
-            if (std::fabs(choice - r.start) > 1.0) {
-                r.strayed = true;
-                return;
-            }
-            r.centre = choice;
-        }
-        r.width *= 0.5;
-        ++r.steps;
-        r.finished = r.width <= r.tolerance;
+namespace {
+
+// Whether a refinement takes another step before the stop width.
+bool stepsOn(const LagRefinement& r, double stopWidth) {
+    return !r.finished && !r.strayed && (r.steps == 0 || r.width > std::max(r.tolerance, stopWidth));
+}
+
+// The lags one step of a refinement measures: centre - width, the centre
+// (only at a whole step; below it keeps the best value so far, which never
+// replaces itself) and centre + width. Returns how many.
+int stepLags(const LagRefinement& r, double* lags) {
+    if (r.width < 1.0) {
+        lags[0] = r.centre - r.width;
+        lags[1] = r.centre + r.width;
+        return 2;
     }
+    lags[0] = r.centre - r.width;
+    lags[1] = r.centre;
+    lags[2] = r.centre + r.width;
+    return 3;
+}
+
+// One step of a refinement from the values at its stepLags, in that order.
+void takeStep(LagRefinement& r, const RefinedDifference* values) {
+    double choice = r.centre;
+    const double tried[3] = {r.centre - r.width, r.centre, r.centre + r.width};
+    int next = 0;
+    for (int k = 0; k < 3; ++k) {
+        if (k == 1 && r.width < 1.0) continue;
+        const RefinedDifference& value = values[next++];
+        if (k == 1 && r.steps == 0) r.startValue = value;
+        if (value.difference < r.best.difference) {
+            choice = tried[k];
+            r.best = value;
+        }
+    }
+    if (choice != r.centre) {
+        if (std::fabs(choice - r.start) > 1.0) {
+            r.strayed = true;
+            return;
+        }
+        r.centre = choice;
+    }
+    r.width *= 0.5;
+    ++r.steps;
+    r.finished = r.width <= r.tolerance;
+}
+
+}  // namespace
+
+void continueRefinements(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                         std::span<LagRefinement> refinements, double stopWidth) {
+    const double base = static_cast<double>(position + setup.eighth);
+    std::vector<double>& lags = scratch.stepLags;
+    std::vector<RefinedDifference>& values = scratch.stepValues;
+    for (;;) {
+        lags.clear();
+        for (const LagRefinement& r : refinements) {
+            if (!stepsOn(r, stopWidth)) continue;
+            double tried[3];
+            const int count = stepLags(r, tried);
+            lags.insert(lags.end(), tried, tried + count);
+        }
+        if (lags.empty()) return;
+        values.resize(lags.size());
+        scratch.reads.measure(setup.refinementSpan(), base, lags.data(), static_cast<int>(lags.size()), stopWidth > 0.0,
+                              values.data());
+        std::size_t next = 0;
+        for (LagRefinement& r : refinements) {
+            if (!stepsOn(r, stopWidth)) continue;
+            double tried[3];
+            const int count = stepLags(r, tried);
+            takeStep(r, values.data() + next);
+            next += static_cast<std::size_t>(count);
+        }
+    }
+}
+
+void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                        LagRefinement& refinement, double stopWidth) {
+    continueRefinements(setup, scratch, position, std::span<LagRefinement>(&refinement, 1), stopWidth);
 }
 
 double refineLag(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lag) {

@@ -13,6 +13,7 @@
 #include "dsp/window_tables.h"
 #include "f0/analysis_signal.h"
 #include "f0/period_waves.h"
+#include "f0/refinement_reads.h"
 
 namespace kestrand {
 
@@ -44,6 +45,8 @@ struct FramePitchSetup {
 
     // The longest lag any estimate may search: 3N/4.
     int lagLimit() const { return quarter + half; }
+    // What the refinement's measure reads.
+    RefinementSpan refinementSpan() const { return {&stored, evenSpanWindow.data(), lagLimit(), lagLimit()}; }
 };
 
 // Builds the shared part for channel 0 of a loaded sample (the sound bytes
@@ -62,10 +65,9 @@ struct FramePitchScratch {
     std::vector<double> windowed;    // y: N entries
     std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1
     std::vector<int> candidates;
-    std::vector<double> readsBefore;  // one refinement step's reads, 3N/4 each
-    std::vector<double> readsAfter;
-    ReaderKernel before;
-    ReaderKernel after;
+    RefinementReads reads;         // the refinement's reads
+    std::vector<double> stepLags;  // the lags of one round of refinement steps
+    std::vector<RefinedDifference> stepValues;
 };
 
 // The fundamental frequency of the frame at sample position `position`,
@@ -96,15 +98,6 @@ int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scrat
 // measure (the frame signal is low-passed, the lag whole) that is cheap.
 double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag);
-
-// The refinement's measure at a fractional lag: the windowed squared
-// difference between the sample read half a lag before and half a lag after
-// each point of the frame's refinement span, and the windowed energy of both
-// reads (the sum of their squares with the same weights).
-struct RefinedDifference {
-    double difference = 1e30;
-    double energy = 0;
-};
 
 // The refinement of one whole lag u, held so that it can stop at a coarse
 // step width and go on later exactly as if it had never stopped.
@@ -139,6 +132,12 @@ LagRefinement beginRefinement(int lag);
 // with a stop width above 0: read it after those, before going on to the end.
 void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                         LagRefinement& refinement, double stopWidth);
+
+// continueRefinement for several refinements of the same frame at once (the
+// lags of one step of each are measured together); each ends as it would
+// alone.
+void continueRefinements(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                         std::span<LagRefinement> refinements, double stopWidth);
 
 // The whole refinement of an integer lag u of the frame at `position`: the
 // fractional lag (u itself when the search strays more than 1 from it).

@@ -49,10 +49,9 @@ PeriodChoice decidePeriod(const FramePitchSetup& setup, FramePitchScratch& scrat
     continueRefinement(setup, scratch, position, judged.front(), kJudgingWidth);
     if (judgeRelated) {
         for (const int lag :
-             promisingRelatedLags(setup, scratch, judged.front().lag(), chosenLag, lowestLag, highestLag)) {
+             promisingRelatedLags(setup, scratch, judged.front().lag(), chosenLag, lowestLag, highestLag))
             judged.push_back(beginRefinement(lag));
-            continueRefinement(setup, scratch, position, judged.back(), kJudgingWidth);
-        }
+        continueRefinements(setup, scratch, position, std::span<LagRefinement>(judged).subspan(1), kJudgingWidth);
     }
     double smallest = judged.front().normalisedDifference();
     for (const LagRefinement& r : judged) smallest = std::min(smallest, r.normalisedDifference());
