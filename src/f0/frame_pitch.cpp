@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "f0/difference_function.h"
+#include "f0/difference_screen.h"
 #include "f0/frame_energy.h"
 #include "f0/frame_voicing.h"
 #include "f0/period_decision.h"
@@ -99,6 +100,9 @@ FramePitchScratch::FramePitchScratch(const FramePitchSetup& setup)
       reversed(static_cast<std::size_t>(setup.span), 0.0),
       windowed(static_cast<std::size_t>(setup.windowLength), 0.0),
       difference(static_cast<std::size_t>(setup.lagLimit()) + 2, 0.0),
+      screen(setup.span, setup.lagLimit(), setup.lagLimit()),
+      knownIn(static_cast<std::size_t>(setup.lagLimit()) + 2, 0),
+      rising(static_cast<std::size_t>(setup.lagLimit()) + 2, 0),
       reads(setup.refinementSpan()) {
     candidates.reserve(static_cast<std::size_t>(setup.lagLimit()) / 2 + 2);
     stepLags.reserve(64);
@@ -228,8 +232,28 @@ DifferenceInput differenceInput(const FramePitchSetup& setup, const FramePitchSc
 
 }  // namespace
 
-double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
+void exactDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags) {
+    std::vector<int>& wanted = scratch.pending;
+    wanted.clear();
+    for (const int lag : lags) {
+        int& known = scratch.knownIn[static_cast<std::size_t>(lag)];
+        if (known == scratch.frame) continue;
+        known = scratch.frame;
+        wanted.push_back(lag);
+    }
+    if (wanted.empty()) return;
+    std::vector<double>& values = scratch.pendingValues;
+    values.resize(wanted.size());
+    differencesAt(differenceInput(setup, scratch), wanted.data(), static_cast<int>(wanted.size()), values.data());
+    for (std::size_t k = 0; k < wanted.size(); ++k) scratch.difference[static_cast<std::size_t>(wanted[k])] = values[k];
+}
+
+double wholeLagDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag) {
+    int lags[3];
+    int count = 0;
+    for (int k = std::max(lag - 1, lowestLag); k <= std::min(lag + 1, highestLag); ++k) lags[count++] = k;
+    exactDifferences(setup, scratch, std::span<const int>(lags, static_cast<std::size_t>(count)));
     const double* d = scratch.difference.data();
     double smallest = d[lag];
     if (lag - 1 >= lowestLag) smallest = std::min(smallest, d[lag - 1]);
@@ -238,10 +262,23 @@ double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch&
     return energy > 0.0 ? smallest / energy : 1.0;
 }
 
+namespace {
+
+// Ranges of fewer lags are computed exactly: the screen would save little.
+constexpr int kScreenedLags = 64;
+
+// Marks every lag of lowest .. highest as known in `difference`.
+void knowAll(FramePitchScratch& scratch, int lowest, int highest) {
+    for (int j = lowest; j <= highest; ++j) scratch.knownIn[static_cast<std::size_t>(j)] = scratch.frame;
+}
+
+}  // namespace
+
 int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lowestLag,
                    int highestLag) {
     auto& candidates = scratch.candidates;
     candidates.clear();
+    ++scratch.frame;
     lowestLag = std::max(lowestLag, 0);
     highestLag = std::min(highestLag, setup.lagLimit());
     // A candidate needs two lags on either side of it inside the range.
@@ -256,10 +293,44 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
     double* reversed = scratch.reversed.data();
     for (int i = 0; i < setup.span; ++i) reversed[i] = x[setup.span - 1 - i];
     double* d = scratch.difference.data();
-    computeDifferenceFunction(differenceInput(setup, scratch), lowestLag, highestLag, d);
+    const DifferenceInput input = differenceInput(setup, scratch);
+    const ScreenResult screened = highestLag - lowestLag + 1 >= kScreenedLags
+                                      ? screenDifferences(input, lowestLag, highestLag, scratch.screen)
+                                      : ScreenResult::NotScreened;
+    if (screened == ScreenResult::NotScreened) {
+        computeDifferenceFunction(input, lowestLag, highestLag, d);
+        knowAll(scratch, lowestLag, highestLag);
+        for (int j = lowestLag + 2; j <= highestLag; ++j)
+            if (d[j - 2] > d[j - 1] && d[j] > d[j - 1]) candidates.push_back(j - 1);
+        return static_cast<int>(candidates.size());
+    }
+    if (screened == ScreenResult::Silent) {
+        // Every term is 0: no lag is a strict local minimum.
+        std::fill(d + lowestLag, d + highestLag + 1, 0.0);
+        knowAll(scratch, lowestLag, highestLag);
+        return 0;
+    }
 
+    // The sign of D[j] - D[j - 1] for every j: from the screen where its
+    // bounds settle it, else (2 marks that) from the exact values.
+    const DifferenceScreen& screen = scratch.screen;
+    signed char* rising = scratch.rising.data();
+    std::vector<int>& unsettled = scratch.unsettled;
+    unsettled.clear();
+    for (int j = lowestLag + 1; j <= highestLag; ++j) {
+        rising[j] = static_cast<signed char>(screen.rise(j));
+        if (rising[j] == 2) {
+            unsettled.push_back(j - 1);
+            unsettled.push_back(j);
+        }
+    }
+    if (!unsettled.empty()) {
+        exactDifferences(setup, scratch, unsettled);
+        for (int j = lowestLag + 1; j <= highestLag; ++j)
+            if (rising[j] == 2) rising[j] = d[j] > d[j - 1] ? 1 : d[j] < d[j - 1] ? -1 : 0;
+    }
     for (int j = lowestLag + 2; j <= highestLag; ++j)
-        if (d[j - 2] > d[j - 1] && d[j] > d[j - 1]) candidates.push_back(j - 1);
+        if (rising[j - 1] < 0 && rising[j] > 0) candidates.push_back(j - 1);
     return static_cast<int>(candidates.size());
 }
 
@@ -284,7 +355,8 @@ double candidateScore(const FramePitchSetup& setup, const double* y, const doubl
 
 }  // namespace
 
-int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch) {
+int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch) {
+    exactDifferences(setup, scratch, scratch.candidates);
     const double* y = scratch.windowed.data();
     const double* d = scratch.difference.data();
     const std::vector<int>& candidates = scratch.candidates;

@@ -12,6 +12,7 @@
 #include "audio/wave_info.h"
 #include "dsp/window_tables.h"
 #include "f0/analysis_signal.h"
+#include "f0/difference_screen.h"
 #include "f0/period_waves.h"
 #include "f0/refinement_reads.h"
 
@@ -63,8 +64,15 @@ struct FramePitchScratch {
     std::vector<double> signal;      // x: span entries
     std::vector<double> reversed;    // x backwards
     std::vector<double> windowed;    // y: N entries
-    std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1
+    std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1, where known (see exactDifferences)
     std::vector<int> candidates;
+    DifferenceScreen screen;          // D in single precision with error bounds
+    std::vector<int> knownIn;         // by lag: the frame whose D[lag] is in `difference`
+    int frame = 0;                    // counts the frames findCandidates has filled
+    std::vector<signed char> rising;  // by lag j: the sign of D[j] - D[j - 1]
+    std::vector<int> unsettled;       // lags whose comparison the screen leaves open
+    std::vector<int> pending;         // lags whose exact D is wanted
+    std::vector<double> pendingValues;
     RefinementReads reads;         // the refinement's reads
     std::vector<double> stepLags;  // the lags of one round of refinement steps
     std::vector<RefinedDifference> stepValues;
@@ -79,24 +87,30 @@ struct FramePitchScratch {
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                           int lowestLag, int highestLag, int mode);
 
-// Fills the frame signal, the difference function (scratch.difference) and
-// the candidate list (scratch.candidates, ascending: the strict local minima
-// of the difference function) of the frame at `position` over lowestLag ..
-// highestLag, and returns the number of candidates.
+// Fills the frame signal and the candidate list (scratch.candidates,
+// ascending: the strict local minima of the difference function) of the
+// frame at `position` over lowestLag .. highestLag, and returns the number
+// of candidates. The difference function is computed exactly only where
+// its single-precision screen cannot settle a comparison of neighbouring
+// lags; exactDifferences gives it at any lag of the range.
 int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lowestLag,
                    int highestLag);
+
+// Makes scratch.difference[lag] the exact difference function of the frame
+// findCandidates last filled, for every lag of `lags` (inside its range).
+void exactDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags);
 
 // The candidate (of those findCandidates left in `scratch`, at least one)
 // whose Fourier magnitude over root difference is greatest; the later one
 // on a tie.
-int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch);
+int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch);
 
 // The normalised difference at a whole lag of the frame that findCandidates
 // last filled into `scratch` (lowestLag <= lag <= highestLag, its range):
 // the smallest difference function value at the lag and its neighbours
 // within the range over the energy that the lag's value compares. A coarse
 // measure (the frame signal is low-passed, the lag whole) that is cheap.
-double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
+double wholeLagDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag);
 
 // The refinement of one whole lag u, held so that it can stop at a coarse

@@ -12,7 +12,7 @@ namespace {
 // (while at least lowestLag) that the low-passed frame nearly repeats after,
 // as nearly as after the best of them, and its multiples (while at most
 // highestLag) that it repeats after better than after the chosen lag.
-std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, const FramePitchScratch& scratch, double chosen,
+std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, FramePitchScratch& scratch, double chosen,
                                       int chosenLag, int lowestLag, int highestLag) {
     std::vector<int> parts;
     std::vector<int> multiples;

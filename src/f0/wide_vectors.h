@@ -12,6 +12,9 @@
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define KESTRAND_F0_WIDE 1
 #define KESTRAND_F0_WIDE_TARGET __attribute__((target("avx2")))
+// Only for sums whose rounding is bounded, not reproduced: products and the
+// sums after them may be fused (rounded once).
+#define KESTRAND_F0_FUSED_TARGET __attribute__((target("avx2,fma")))
 #endif
 
 // The helpers, and the always-inlined bodies that use them, pass vectors by
@@ -47,5 +50,8 @@ typedef double Quad __attribute__((vector_size(32)));
 
 // Yes when the processor runs the AVX2 paths.
 bool wideVectorsAvailable();
+
+// Yes when the processor runs the AVX2 paths with fused multiply-add.
+bool fusedVectorsAvailable();
 
 }  // namespace kestrand::wide
