@@ -112,30 +112,87 @@ KESTRAND_F0_WIDE_TARGET int blocksWide(const DifferenceInput& in, int j, int hig
     }
 }
 
+// The energies of four lags of any values, one per lane, as fourLags turns
+// their terms.
+[[gnu::always_inline]] inline void fourEnergies(const DifferenceInput& in, const int* lags, double* out) {
+    const double* x = in.signal;
+    const double* const a0 = x + (in.origin - (lags[0] >> 1));
+    const double* const a1 = x + (in.origin - (lags[1] >> 1));
+    const double* const a2 = x + (in.origin - (lags[2] >> 1));
+    const double* const a3 = x + (in.origin - (lags[3] >> 1));
+    const double* const b0 = a0 + lags[0];
+    const double* const b1 = a1 + lags[1];
+    const double* const b2 = a2 + lags[2];
+    const double* const b3 = a3 + lags[3];
+    Quad sum = {0.0, 0.0, 0.0, 0.0};
+    int i = 0;
+    for (; i + 4 <= in.terms; i += 4) {
+        const Quad w = wide::load(in.weights + i);
+        const auto energy = [&](const double* a, const double* b) {
+            const Quad u = wide::load(a + i);
+            const Quad v = wide::load(b + i);
+            return (u * u + v * v) * w;
+        };
+        Quad e0 = energy(a0, b0);
+        Quad e1 = energy(a1, b1);
+        Quad e2 = energy(a2, b2);
+        Quad e3 = energy(a3, b3);
+        wide::transpose(e0, e1, e2, e3);
+        sum += e0;
+        sum += e1;
+        sum += e2;
+        sum += e3;
+    }
+    const double* const starts[4] = {a0, a1, a2, a3};
+    for (int lane = 0; lane < 4; ++lane) {
+        double total = sum[lane];
+        const double* a = starts[lane];
+        const double* b = a + lags[lane];
+        for (int k = i; k < in.terms; ++k) total += (a[k] * a[k] + b[k] * b[k]) * in.weights[k];
+        out[lane] = total;
+    }
+}
+
 void fourLagsGeneric(const DifferenceInput& in, const int* lags, double* out) { fourLags(in, lags, out); }
+void fourEnergiesGeneric(const DifferenceInput& in, const int* lags, double* out) { fourEnergies(in, lags, out); }
 
 #ifdef KESTRAND_F0_WIDE
 KESTRAND_F0_WIDE_TARGET void fourLagsWide(const DifferenceInput& in, const int* lags, double* out) {
     fourLags(in, lags, out);
 }
+KESTRAND_F0_WIDE_TARGET void fourEnergiesWide(const DifferenceInput& in, const int* lags, double* out) {
+    fourEnergies(in, lags, out);
+}
 #endif
 
-}  // namespace
-
-void differencesAt(const DifferenceInput& in, const int* lags, int count, double* out) {
+// Runs a four-lane kernel over any number of lags, the spare lanes
+// repeating the first lag.
+void inFours(const DifferenceInput& in, const int* lags, int count, double* out,
+             void (*kernel)(const DifferenceInput&, const int*, double*)) {
     for (int first = 0; first < count; first += 4) {
         const int lanes = std::min(4, count - first);
         int four[4];
         double values[4];
         for (int lane = 0; lane < 4; ++lane) four[lane] = lags[first + (lane < lanes ? lane : 0)];
-#ifdef KESTRAND_F0_WIDE
-        if (wide::wideVectorsAvailable())
-            fourLagsWide(in, four, values);
-        else
-#endif
-            fourLagsGeneric(in, four, values);
+        kernel(in, four, values);
         std::copy(values, values + lanes, out + first);
     }
+}
+
+}  // namespace
+
+void differencesAt(const DifferenceInput& in, const int* lags, int count, double* out) {
+#ifdef KESTRAND_F0_WIDE
+    if (wide::wideVectorsAvailable()) return inFours(in, lags, count, out, fourLagsWide);
+#endif
+    inFours(in, lags, count, out, fourLagsGeneric);
+}
+
+void differenceEnergies(const DifferenceInput& in, const int* lags, int count, double* out) {
+#ifdef KESTRAND_F0_WIDE
+    if (wide::wideVectorsAvailable()) return inFours(in, lags, count, out, fourEnergiesWide);
+#endif
+    inFours(in, lags, count, out, fourEnergiesGeneric);
 }
 
 void computeDifferenceFunction(const DifferenceInput& in, int lowestLag, int highestLag, double* difference) {

@@ -28,4 +28,8 @@ void differencesAt(const DifferenceInput& input, const int* lags, int count, dou
 // it is 0 for a lag the signal repeats after, about 1 for an unrelated one.
 double differenceEnergy(const DifferenceInput& input, int lag);
 
+// differenceEnergy of the lags lags[0 .. count - 1] into out[0 .. count - 1],
+// each exactly as differenceEnergy gives it.
+void differenceEnergies(const DifferenceInput& input, const int* lags, int count, double* out);
+
 }  // namespace kestrand

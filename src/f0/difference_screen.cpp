@@ -174,8 +174,14 @@ DifferenceScreen::DifferenceScreen(int span, int terms, int lagLimit)
       weights(static_cast<std::size_t>(terms), 0.0f),
       sums(static_cast<std::size_t>(lagLimit + kPadding), 0.0f),
       bounds(static_cast<std::size_t>(lagLimit + kPadding), 0.0),
-      prefix(static_cast<std::size_t>(span + 1), 0.0),
-      nonzero(static_cast<std::size_t>(span + 1), 0) {}
+      prefix(static_cast<std::size_t>(span + 1), 0.0) {}
+
+double DifferenceScreen::lowerDifference(int j) const {
+    const auto k = static_cast<std::size_t>(j);
+    // Dividing by a power of two is exact unless the result is tiny.
+    const double lower = (static_cast<double>(sums[k]) - bounds[k]) / scale * (1.0 - 1e-12);
+    return lower > 0x1p-1000 ? lower : 0.0;
+}
 
 ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int highest, DifferenceScreen& screen) {
     static const Kernels use = kernels();
@@ -198,7 +204,12 @@ ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int hig
     std::frexp(std::sqrt(energy), &exponent);
     const double sigma = std::ldexp(1.0, 15 - exponent);
     use.convert(input, sigma, screen);
-    for (int i = 0; i < terms; ++i) screen.weights[static_cast<std::size_t>(i)] = static_cast<float>(input.weights[i]);
+    if (!screen.weightsFilled) {
+        // The weights are the same for every frame of an analysis.
+        for (int i = 0; i < terms; ++i)
+            screen.weights[static_cast<std::size_t>(i)] = static_cast<float>(input.weights[i]);
+        screen.weightsFilled = true;
+    }
     use.blocks(screen, span, terms, input.origin, lowest & ~1, highest, screen.sums.data());
 
     // The bound. With a_i, b_i the two samples of term i, c_i = sigma (a_i -
@@ -226,16 +237,15 @@ ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int hig
     // E of a lag from the prefix sums of (sigma x)^2: the four prefixes it
     // takes are each within 1536 x 2^-52 of the whole sum per 1536 samples.
     double* prefix = screen.prefix.data();
-    int* nonzero = screen.nonzero.data();
     prefix[0] = 0.0;
-    nonzero[0] = 0;
     for (int k = 0; k < span; ++k) {
         const double v = sigma * input.signal[k];
         prefix[k + 1] = prefix[k] + v * v;
-        nonzero[k + 1] = nonzero[k] + (v != 0.0 ? 1 : 0);
     }
     screen.origin = input.origin;
     screen.terms = terms;
+    screen.scale = sigma * sigma;
+    screen.signal = input.signal;
     const double slack = b * 4.0 * (span + 1) * unit.twice * prefix[span] * margin;
     for (int j = lowest; j <= highest; ++j) {
         const int s = input.origin - (j >> 1);

@@ -21,9 +21,21 @@ struct DifferenceScreen {
     std::vector<float> sums;     // by lag: the single-precision value of sigma^2 D
     std::vector<double> bounds;  // by lag: |sums - sigma^2 D| is at most this
     std::vector<double> prefix;  // prefix[k]: the sum of (sigma x)^2 before sample k
-    std::vector<int> nonzero;    // nonzero[k]: the samples before sample k that are not 0
     int origin = 0;
     int terms = 0;
+    double scale = 1;                // sigma^2
+    const double* signal = nullptr;  // x of the screened frame
+    bool weightsFilled = false;
+
+    // A number at most D[j].
+    double lowerDifference(int j) const;
+
+    // Yes when the sums prove D[j] > D[k].
+    bool above(int j, int k) const {
+        const auto a = static_cast<std::size_t>(j);
+        const auto b = static_cast<std::size_t>(k);
+        return static_cast<double>(sums[a]) - static_cast<double>(sums[b]) > bounds[a] + bounds[b];
+    }
 
     // The sign of D[j] - D[j - 1] (1, -1 or 0) where the screen settles it,
     // else 2: from the sums and their bounds, or 0 when the one sample run
@@ -31,15 +43,13 @@ struct DifferenceScreen {
     // 1 read the same earlier samples, lags 2m - 1 and 2m the same later
     // ones, so their terms are then the same numbers).
     int rise(int j) const {
-        const auto a = static_cast<std::size_t>(j);
-        const auto b = static_cast<std::size_t>(j - 1);
-        const double step = static_cast<double>(sums[a]) - static_cast<double>(sums[b]);
-        const double bound = bounds[a] + bounds[b];
-        if (step > bound) return 1;
-        if (-step > bound) return -1;
+        if (above(j, j - 1)) return 1;
+        if (above(j - 1, j)) return -1;
         const int s = origin - (j >> 1);
         const int from = (j & 1) != 0 ? s + j - 1 : s;
-        return nonzero[static_cast<std::size_t>(from + terms + 1)] == nonzero[static_cast<std::size_t>(from)] ? 0 : 2;
+        for (int k = from; k <= from + terms; ++k)
+            if (signal[k] != 0.0) return 2;
+        return 0;
     }
 };
 

@@ -10,6 +10,7 @@
 #include "f0/frame_energy.h"
 #include "f0/frame_voicing.h"
 #include "f0/period_decision.h"
+#include "f0/wide_vectors.h"
 
 namespace kestrand {
 
@@ -248,18 +249,69 @@ void exactDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, 
     for (std::size_t k = 0; k < wanted.size(); ++k) scratch.difference[static_cast<std::size_t>(wanted[k])] = values[k];
 }
 
+void wholeLagDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags,
+                         int lowestLag, int highestLag, double* out) {
+    // The exact values that can be the least of a lag's and its
+    // neighbours': where the screen proves one of them below the others,
+    // only that one.
+    std::vector<int>& inRange = scratch.order;
+    std::vector<int>& wanted = scratch.unsettled;
+    inRange.clear();
+    wanted.clear();
+    for (const int lag : lags) {
+        if (lag < lowestLag || lag > highestLag) continue;
+        inRange.push_back(lag);
+        const int from = std::max(lag - 1, lowestLag);
+        const int to = std::min(lag + 1, highestLag);
+        int least = -1;
+        if (scratch.screened) {
+            for (int k = from; k <= to && least < 0; ++k) {
+                bool below = true;
+                for (int o = from; o <= to; ++o)
+                    if (o != k && !scratch.screen.above(o, k)) below = false;
+                if (below) least = k;
+            }
+        }
+        if (least >= 0) {
+            wanted.push_back(least);
+        } else {
+            for (int k = from; k <= to; ++k) wanted.push_back(k);
+        }
+    }
+    exactDifferences(setup, scratch, wanted);
+    std::vector<double>& energies = scratch.values;
+    energies.resize(inRange.size());
+    differenceEnergies(differenceInput(setup, scratch), inRange.data(), static_cast<int>(inRange.size()),
+                       energies.data());
+
+    const double* d = scratch.difference.data();
+    const std::vector<int>& known = scratch.knownIn;
+    std::size_t next = 0;
+    for (std::size_t n = 0; n < lags.size(); ++n) {
+        const int lag = lags[n];
+        if (lag < lowestLag || lag > highestLag) {
+            out[n] = 2.0;
+            continue;
+        }
+        // The least of the three in the order lag, lag - 1, lag + 1; a value
+        // left unknown is proven larger than one that is known.
+        bool have = known[static_cast<std::size_t>(lag)] == scratch.frame;
+        double smallest = d[lag];
+        for (const int k : {lag - 1, lag + 1}) {
+            if (k < lowestLag || k > highestLag || known[static_cast<std::size_t>(k)] != scratch.frame) continue;
+            smallest = have ? std::min(smallest, d[k]) : d[k];
+            have = true;
+        }
+        const double energy = energies[next++];
+        out[n] = energy > 0.0 ? smallest / energy : 1.0;
+    }
+}
+
 double wholeLagDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag) {
-    int lags[3];
-    int count = 0;
-    for (int k = std::max(lag - 1, lowestLag); k <= std::min(lag + 1, highestLag); ++k) lags[count++] = k;
-    exactDifferences(setup, scratch, std::span<const int>(lags, static_cast<std::size_t>(count)));
-    const double* d = scratch.difference.data();
-    double smallest = d[lag];
-    if (lag - 1 >= lowestLag) smallest = std::min(smallest, d[lag - 1]);
-    if (lag + 1 <= highestLag) smallest = std::min(smallest, d[lag + 1]);
-    const double energy = differenceEnergy(differenceInput(setup, scratch), lag);
-    return energy > 0.0 ? smallest / energy : 1.0;
+    double value = 2.0;
+    wholeLagDifferences(setup, scratch, std::span<const int>(&lag, 1), lowestLag, highestLag, &value);
+    return value;
 }
 
 namespace {
@@ -279,6 +331,7 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
     auto& candidates = scratch.candidates;
     candidates.clear();
     ++scratch.frame;
+    scratch.screened = false;
     lowestLag = std::max(lowestLag, 0);
     highestLag = std::min(highestLag, setup.lagLimit());
     // A candidate needs two lags on either side of it inside the range.
@@ -297,6 +350,7 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
     const ScreenResult screened = highestLag - lowestLag + 1 >= kScreenedLags
                                       ? screenDifferences(input, lowestLag, highestLag, scratch.screen)
                                       : ScreenResult::NotScreened;
+    scratch.screened = screened == ScreenResult::Screened;
     if (screened == ScreenResult::NotScreened) {
         computeDifferenceFunction(input, lowestLag, highestLag, d);
         knowAll(scratch, lowestLag, highestLag);
@@ -336,27 +390,52 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
 
 namespace {
 
-// The Fourier magnitude of the windowed frame at period tau over root
-// difference: sqrt((Re^2 + Im^2) / (D[tau] + 1e-7)), Re and Im each summed
-// in order of i (one vector lane each).
-double candidateScore(const FramePitchSetup& setup, const double* y, const double* d, int tau) {
+// The Fourier sums Re and Im of the windowed frame at two periods: (Re, Im)
+// of the first in lanes 0 and 1, of the second in lanes 2 and 3, each
+// summed in order of i.
+[[gnu::always_inline]] inline wide::Quad twoFourierSums(const double* y, const double* first, const double* second,
+                                                        int length) {
     using Pair = double __attribute__((vector_size(16)));
-    const double* wave = setup.waves->wave(tau);
-    Pair sum = {0.0, 0.0};
-    for (int i = 0; i < setup.windowLength; ++i) {
-        Pair cosSin;
-        std::memcpy(&cosSin, wave + 2 * i, sizeof cosSin);
-        sum += Pair{y[i], y[i]} * cosSin;
+    wide::Quad sum = {0.0, 0.0, 0.0, 0.0};
+    for (int i = 0; i < length; ++i) {
+        Pair a;
+        Pair b;
+        std::memcpy(&a, first + 2 * i, sizeof a);
+        std::memcpy(&b, second + 2 * i, sizeof b);
+        sum += wide::splat(y[i]) * __builtin_shufflevector(a, b, 0, 1, 2, 3);
     }
-    const double re = sum[0];
-    const double im = sum[1];
-    return std::sqrt((re * re + im * im) / (d[tau] + 1e-7));
+    return sum;
+}
+
+void fourierGeneric(const double* y, const double* first, const double* second, int length, double* out) {
+    wide::store(out, twoFourierSums(y, first, second, length));
+}
+
+#ifdef KESTRAND_F0_WIDE
+KESTRAND_F0_WIDE_TARGET void fourierWide(const double* y, const double* first, const double* second, int length,
+                                         double* out) {
+    wide::store(out, twoFourierSums(y, first, second, length));
+}
+#endif
+
+// The scores of the candidate periods a and b (the same period twice
+// serves for one): the Fourier magnitude of the windowed frame over root
+// difference, sqrt((Re^2 + Im^2) / (D[tau] + 1e-7)).
+void candidateScores(const FramePitchSetup& setup, const double* y, const double* d, int a, int b, double* scores) {
+    double sums[4];
+#ifdef KESTRAND_F0_WIDE
+    if (wide::wideVectorsAvailable())
+        fourierWide(y, setup.waves->wave(a), setup.waves->wave(b), setup.windowLength, sums);
+    else
+#endif
+        fourierGeneric(y, setup.waves->wave(a), setup.waves->wave(b), setup.windowLength, sums);
+    scores[0] = std::sqrt((sums[0] * sums[0] + sums[1] * sums[1]) / (d[a] + 1e-7));
+    scores[1] = std::sqrt((sums[2] * sums[2] + sums[3] * sums[3]) / (d[b] + 1e-7));
 }
 
 }  // namespace
 
 int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch) {
-    exactDifferences(setup, scratch, scratch.candidates);
     const double* y = scratch.windowed.data();
     const double* d = scratch.difference.data();
     const std::vector<int>& candidates = scratch.candidates;
@@ -372,24 +451,48 @@ int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch) {
         }
     };
     // |Re + i Im| is at most the sum of |y[i]|, so a candidate's score is at
-    // most that sum over root difference (the factor covers the rounding of
-    // both, which is below 1e-12 relative): a candidate whose bound lies
-    // below the best score so far cannot win and is not scored. The
-    // candidate with the least difference, the likely winner, goes first.
+    // most that sum over the root of (a number at most its difference +
+    // 1e-7); the factors cover the rounding of both, which is below 1e-12
+    // relative. Candidates are scored in order of falling bound, two at a
+    // time, until the bound falls below the best score: the rest cannot
+    // win.
     double magnitude = 0.0;
     for (int i = 0; i < setup.windowLength; ++i) magnitude += std::fabs(y[i]);
     magnitude *= 1.0 + 1e-9;
-    int first = 0;
-    for (int k = 1; k < count; ++k)
-        if (d[candidates[k]] < d[candidates[first]]) first = k;
-    consider(first, candidateScore(setup, y, d, candidates[first]));
+    std::vector<double>& bound = scratch.values;
+    bound.resize(static_cast<std::size_t>(count));
+    bool ordered = std::isfinite(magnitude);
     for (int k = 0; k < count; ++k) {
-        if (k == first) continue;
-        const int tau = candidates[k];
-        if (magnitude / std::sqrt(d[tau] + 1e-7) * (1.0 + 1e-9) < bestScore) continue;
-        consider(k, candidateScore(setup, y, d, tau));
+        const int tau = candidates[static_cast<std::size_t>(k)];
+        const bool known = scratch.knownIn[static_cast<std::size_t>(tau)] == scratch.frame;
+        const double lower = known ? d[tau] : scratch.screen.lowerDifference(tau);
+        bound[static_cast<std::size_t>(k)] = magnitude / std::sqrt(lower + 1e-7) * (1.0 + 1e-9);
+        ordered = ordered && std::isfinite(bound[static_cast<std::size_t>(k)]);
     }
-    return candidates[chosen < 0 ? 0 : chosen];
+    std::vector<int>& order = scratch.order;
+    order.resize(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) order[static_cast<std::size_t>(k)] = k;
+    // Without a finite bound everywhere, every candidate is scored.
+    if (ordered)
+        std::stable_sort(order.begin(), order.end(), [&](int p, int q) {
+            return bound[static_cast<std::size_t>(p)] > bound[static_cast<std::size_t>(q)];
+        });
+    std::size_t next = 0;
+    while (next < order.size()) {
+        const int first = order[next];
+        if (ordered && bound[static_cast<std::size_t>(first)] < bestScore) break;
+        int second = first;
+        if (next + 1 < order.size() && !(ordered && bound[static_cast<std::size_t>(order[next + 1])] < bestScore))
+            second = order[next + 1];
+        const int lags[2] = {candidates[static_cast<std::size_t>(first)], candidates[static_cast<std::size_t>(second)]};
+        exactDifferences(setup, scratch, std::span<const int>(lags, 2));
+        double scores[2];
+        candidateScores(setup, y, d, lags[0], lags[1], scores);
+        consider(first, scores[0]);
+        if (second != first) consider(second, scores[1]);
+        next += second != first ? 2 : 1;
+    }
+    return candidates[static_cast<std::size_t>(chosen < 0 ? 0 : chosen)];
 }
 
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,

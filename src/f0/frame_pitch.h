@@ -67,12 +67,15 @@ struct FramePitchScratch {
     std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1, where known (see exactDifferences)
     std::vector<int> candidates;
     DifferenceScreen screen;          // D in single precision with error bounds
+    bool screened = false;            // whether `screen` holds the frame's D
     std::vector<int> knownIn;         // by lag: the frame whose D[lag] is in `difference`
     int frame = 0;                    // counts the frames findCandidates has filled
     std::vector<signed char> rising;  // by lag j: the sign of D[j] - D[j - 1]
     std::vector<int> unsettled;       // lags whose comparison the screen leaves open
     std::vector<int> pending;         // lags whose exact D is wanted
     std::vector<double> pendingValues;
+    std::vector<int> order;  // candidates or lags in the order they are taken
+    std::vector<double> values;
     RefinementReads reads;         // the refinement's reads
     std::vector<double> stepLags;  // the lags of one round of refinement steps
     std::vector<RefinedDifference> stepValues;
@@ -112,6 +115,11 @@ int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch);
 // measure (the frame signal is low-passed, the lag whole) that is cheap.
 double wholeLagDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag);
+
+// wholeLagDifference at every lag of `lags` into out (2 for a lag outside
+// lowestLag .. highestLag), the lags measured together.
+void wholeLagDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags,
+                         int lowestLag, int highestLag, double* out);
 
 // The refinement of one whole lag u, held so that it can stop at a coarse
 // step width and go on later exactly as if it had never stopped.

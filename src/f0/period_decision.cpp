@@ -21,16 +21,21 @@ std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, FramePitchSc
     for (int k = 2; std::lround(chosen * k) <= highestLag; ++k)
         multiples.push_back(static_cast<int>(std::lround(chosen * k)));
 
-    auto coarse = [&](int lag) {
-        return lag >= lowestLag && lag <= highestLag ? wholeLagDifference(setup, scratch, lag, lowestLag, highestLag)
-                                                     : 2.0;
-    };
-    const double chosenCoarse = coarse(chosenLag);
-    std::vector<double> partCoarse;
-    std::vector<double> multipleCoarse;
+    // The coarse differences (2 outside the range) of the chosen lag, the
+    // parts and the multiples, measured together.
+    std::vector<int> lags{chosenLag};
+    lags.insert(lags.end(), parts.begin(), parts.end());
+    lags.insert(lags.end(), multiples.begin(), multiples.end());
+    std::vector<double> coarse(lags.size());
+    wholeLagDifferences(setup, scratch, lags, lowestLag, highestLag, coarse.data());
+    const double chosenCoarse = coarse[0];
+    const std::vector<double> partCoarse(coarse.begin() + 1,
+                                         coarse.begin() + 1 + static_cast<std::ptrdiff_t>(parts.size()));
+    const std::vector<double> multipleCoarse(coarse.begin() + 1 + static_cast<std::ptrdiff_t>(parts.size()),
+                                             coarse.end());
     double bestCoarse = chosenCoarse;
-    for (const int lag : parts) bestCoarse = std::min(bestCoarse, partCoarse.emplace_back(coarse(lag)));
-    for (const int lag : multiples) bestCoarse = std::min(bestCoarse, multipleCoarse.emplace_back(coarse(lag)));
+    for (const double value : partCoarse) bestCoarse = std::min(bestCoarse, value);
+    for (const double value : multipleCoarse) bestCoarse = std::min(bestCoarse, value);
 
     std::vector<int> promising;
     for (std::size_t i = 0; i < parts.size(); ++i)
