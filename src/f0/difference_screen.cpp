@@ -6,10 +6,6 @@
 
 #include "f0/wide_vectors.h"
 
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#endif
-
 namespace kestrand {
 
 namespace {
@@ -22,20 +18,6 @@ constexpr int kPadding = 64;
 // (kInner - 1) + kOuter / kInner + terms / kOuter (rounded up) additions.
 constexpr int kInner = 8;
 constexpr int kOuter = 64;
-// The unit roundoffs of single and double precision: half an ulp when the
-// processor rounds to nearest, a whole one in any other rounding mode.
-struct Units {
-    double single;
-    double twice;
-};
-
-Units roundingUnits() {
-#if defined(__SSE__) || defined(__x86_64__)
-    // The rounding control bits of the SSE control register.
-    if ((_mm_getcsr() & 0x6000u) == 0) return {0x1p-24, 0x1p-53};
-#endif
-    return {0x1p-23, 0x1p-52};
-}
 // The largest error of a single-precision operation whose result is below
 // the normal range, flushed to zero included.
 constexpr double kSingleUnderflow = 0x1p-126;
@@ -176,6 +158,11 @@ DifferenceScreen::DifferenceScreen(int span, int terms, int lagLimit)
       bounds(static_cast<std::size_t>(lagLimit + kPadding), 0.0),
       prefix(static_cast<std::size_t>(span + 1), 0.0) {}
 
+double DifferenceScreen::upperDifference(int j) const {
+    const auto k = static_cast<std::size_t>(j);
+    return (static_cast<double>(sums[k]) + bounds[k]) / scale * (1.0 + 1e-12);
+}
+
 double DifferenceScreen::lowerDifference(int j) const {
     const auto k = static_cast<std::size_t>(j);
     // Dividing by a power of two is exact unless the result is tiny.
@@ -223,7 +210,7 @@ ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int hig
     // weights are at most 1), and the exact D is within gd T of T / sigma^2.
     // With 2 sqrt(R V) <= R / t + t V for t > 0 (t = sqrt(80) cu, best for V
     // a tenth of E) and V <= S / (1 - g), |S - sigma^2 D| <= A S + B E + C.
-    const Units unit = roundingUnits();
+    const wide::RoundingUnits unit = wide::roundingUnits();
     const int roundings = (kInner - 1) + kOuter / kInner + (terms + kOuter - 1) / kOuter + 3;
     const double g = roundings * unit.single / (1.0 - roundings * unit.single);
     const double gd = (terms + 2) * unit.twice / (1.0 - (terms + 2) * unit.twice);

@@ -27,8 +27,9 @@ struct DifferenceScreen {
     const double* signal = nullptr;  // x of the screened frame
     bool weightsFilled = false;
 
-    // A number at most D[j].
+    // A number at most D[j], and one at least D[j].
     double lowerDifference(int j) const;
+    double upperDifference(int j) const;
 
     // Yes when the sums prove D[j] > D[k].
     bool above(int j, int k) const {

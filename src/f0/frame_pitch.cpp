@@ -104,6 +104,7 @@ FramePitchScratch::FramePitchScratch(const FramePitchSetup& setup)
       screen(setup.span, setup.lagLimit(), setup.lagLimit()),
       knownIn(static_cast<std::size_t>(setup.lagLimit()) + 2, 0),
       rising(static_cast<std::size_t>(setup.lagLimit()) + 2, 0),
+      fourier(setup.windowLength),
       reads(setup.refinementSpan()) {
     candidates.reserve(static_cast<std::size_t>(setup.lagLimit()) / 2 + 2);
     stepLags.reserve(64);
@@ -440,59 +441,100 @@ int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch) {
     const double* d = scratch.difference.data();
     const std::vector<int>& candidates = scratch.candidates;
     const auto count = static_cast<int>(candidates.size());
-    // The greatest score wins, the later candidate on a tie; a score that is
-    // not a number never wins, and without any the first candidate stands.
-    int chosen = -1;
-    double bestScore = -1.0;
-    auto consider = [&](int index, double score) {
-        if (score > bestScore || (score == bestScore && index > chosen)) {
-            bestScore = score;
-            chosen = index;
-        }
-    };
-    // |Re + i Im| is at most the sum of |y[i]|, so a candidate's score is at
-    // most that sum over the root of (a number at most its difference +
-    // 1e-7); the factors cover the rounding of both, which is below 1e-12
-    // relative. Candidates are scored in order of falling bound, two at a
-    // time, until the bound falls below the best score: the rest cannot
-    // win.
+    const auto at = [](int k) { return static_cast<std::size_t>(k); };
+    auto known = [&](int tau) { return scratch.knownIn[at(tau)] == scratch.frame; };
+    // |Re + i Im| is at most Y, the sum of |y[i]|, so a candidate's score is
+    // at most Y over the root of (a number at most its difference + 1e-7);
+    // the factors cover the rounding of both, which is below 1e-12 relative.
     double magnitude = 0.0;
     for (int i = 0; i < setup.windowLength; ++i) magnitude += std::fabs(y[i]);
     magnitude *= 1.0 + 1e-9;
     std::vector<double>& bound = scratch.values;
-    bound.resize(static_cast<std::size_t>(count));
+    bound.resize(at(count));
     bool ordered = std::isfinite(magnitude);
     for (int k = 0; k < count; ++k) {
-        const int tau = candidates[static_cast<std::size_t>(k)];
-        const bool known = scratch.knownIn[static_cast<std::size_t>(tau)] == scratch.frame;
-        const double lower = known ? d[tau] : scratch.screen.lowerDifference(tau);
-        bound[static_cast<std::size_t>(k)] = magnitude / std::sqrt(lower + 1e-7) * (1.0 + 1e-9);
-        ordered = ordered && std::isfinite(bound[static_cast<std::size_t>(k)]);
+        const int tau = candidates[at(k)];
+        const double lower = known(tau) ? d[tau] : scratch.screen.lowerDifference(tau);
+        bound[at(k)] = magnitude / std::sqrt(lower + 1e-7) * (1.0 + 1e-9);
+        ordered = ordered && std::isfinite(bound[at(k)]);
     }
     std::vector<int>& order = scratch.order;
-    order.resize(static_cast<std::size_t>(count));
-    for (int k = 0; k < count; ++k) order[static_cast<std::size_t>(k)] = k;
-    // Without a finite bound everywhere, every candidate is scored.
+    order.resize(at(count));
+    for (int k = 0; k < count; ++k) order[at(k)] = k;
     if (ordered)
-        std::stable_sort(order.begin(), order.end(), [&](int p, int q) {
-            return bound[static_cast<std::size_t>(p)] > bound[static_cast<std::size_t>(q)];
-        });
-    std::size_t next = 0;
-    while (next < order.size()) {
-        const int first = order[next];
-        if (ordered && bound[static_cast<std::size_t>(first)] < bestScore) break;
+        std::stable_sort(order.begin(), order.end(), [&](int p, int q) { return bound[at(p)] > bound[at(q)]; });
+
+    // The choice among `contenders` (indices into the candidates, in any
+    // order) from their exact scores: the greatest score wins, the later
+    // candidate on a tie; a score that is not a number never wins, and
+    // without any the first candidate stands.
+    auto exactChoice = [&](const std::vector<int>& contenders) {
+        int chosen = -1;
+        double bestScore = -1.0;
+        for (std::size_t n = 0; n < contenders.size(); n += 2) {
+            const int first = contenders[n];
+            const int second = n + 1 < contenders.size() ? contenders[n + 1] : first;
+            const int lags[2] = {candidates[at(first)], candidates[at(second)]};
+            exactDifferences(setup, scratch, std::span<const int>(lags, 2));
+            double scores[2];
+            candidateScores(setup, y, d, lags[0], lags[1], scores);
+            for (int m = 0; m < (second != first ? 2 : 1); ++m) {
+                const int index = m == 0 ? first : second;
+                if (scores[m] > bestScore || (scores[m] == bestScore && index > chosen)) {
+                    bestScore = scores[m];
+                    chosen = index;
+                }
+            }
+        }
+        return candidates[at(chosen < 0 ? 0 : chosen)];
+    };
+    prepareFourierScreen(y, setup.windowLength, magnitude, scratch.fourier);
+    if (!ordered || !scratch.fourier.usable) return exactChoice(order);
+
+    // Candidates in order of falling bound, two at a time, each with an
+    // interval that holds its exact score: the single-precision Fourier
+    // sums within their error, the difference between the screen's bounds.
+    // Once a bound falls below the best lower end so far, no later
+    // candidate can win.
+    const FourierScreen& fourier = scratch.fourier;
+    std::vector<double>& low = scratch.scoreLow;
+    std::vector<double>& high = scratch.scoreHigh;
+    low.assign(at(count), 0.0);
+    high.assign(at(count), 0.0);
+    auto interval = [&](int k, double re, double im) {
+        const int tau = candidates[at(k)];
+        const double reLow = std::max(0.0, std::fabs(re) - fourier.error);
+        const double imLow = std::max(0.0, std::fabs(im) - fourier.error);
+        const double reHigh = std::fabs(re) + fourier.error;
+        const double imHigh = std::fabs(im) + fourier.error;
+        const double dLow = known(tau) ? d[tau] : scratch.screen.lowerDifference(tau);
+        const double dHigh = known(tau) ? d[tau] : scratch.screen.upperDifference(tau);
+        low[at(k)] = std::sqrt((reLow * reLow + imLow * imLow) / (dHigh + 1e-7)) * (1.0 - 1e-9);
+        high[at(k)] = std::sqrt((reHigh * reHigh + imHigh * imHigh) / (dLow + 1e-7)) * (1.0 + 1e-9);
+    };
+    double bestLow = -1.0;
+    std::size_t taken = 0;
+    while (taken < order.size()) {
+        const int first = order[taken];
+        if (bound[at(first)] < bestLow) break;
         int second = first;
-        if (next + 1 < order.size() && !(ordered && bound[static_cast<std::size_t>(order[next + 1])] < bestScore))
-            second = order[next + 1];
-        const int lags[2] = {candidates[static_cast<std::size_t>(first)], candidates[static_cast<std::size_t>(second)]};
-        exactDifferences(setup, scratch, std::span<const int>(lags, 2));
-        double scores[2];
-        candidateScores(setup, y, d, lags[0], lags[1], scores);
-        consider(first, scores[0]);
-        if (second != first) consider(second, scores[1]);
-        next += second != first ? 2 : 1;
+        if (taken + 1 < order.size() && !(bound[at(order[taken + 1])] < bestLow)) second = order[taken + 1];
+        double sums[4];
+        fourierEstimates(fourier, *setup.waves, candidates[at(first)], candidates[at(second)], setup.windowLength,
+                         sums);
+        interval(first, sums[0], sums[1]);
+        interval(second, sums[2], sums[3]);
+        bestLow = std::max({bestLow, low[at(first)], low[at(second)]});
+        taken += second != first ? 2 : 1;
     }
-    return candidates[static_cast<std::size_t>(chosen < 0 ? 0 : chosen)];
+    // Only candidates whose interval reaches the best lower end can win;
+    // when that is one, it wins, else their exact scores decide.
+    std::vector<int>& contenders = scratch.unsettled;
+    contenders.clear();
+    for (std::size_t n = 0; n < taken; ++n)
+        if (!(high[at(order[n])] < bestLow)) contenders.push_back(order[n]);
+    if (contenders.size() == 1) return candidates[at(contenders[0])];
+    return exactChoice(contenders);
 }
 
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,

@@ -13,6 +13,7 @@
 #include "dsp/window_tables.h"
 #include "f0/analysis_signal.h"
 #include "f0/difference_screen.h"
+#include "f0/fourier_screen.h"
 #include "f0/period_waves.h"
 #include "f0/refinement_reads.h"
 
@@ -76,6 +77,9 @@ struct FramePitchScratch {
     std::vector<double> pendingValues;
     std::vector<int> order;  // candidates or lags in the order they are taken
     std::vector<double> values;
+    FourierScreen fourier;  // the scores' Fourier sums in single precision with error bounds
+    std::vector<double> scoreLow;
+    std::vector<double> scoreHigh;
     RefinementReads reads;         // the refinement's reads
     std::vector<double> stepLags;  // the lags of one round of refinement steps
     std::vector<RefinedDifference> stepValues;

@@ -54,4 +54,13 @@ bool wideVectorsAvailable();
 // Yes when the processor runs the AVX2 paths with fused multiply-add.
 bool fusedVectorsAvailable();
 
+// The unit roundoffs of single and double precision as the processor now
+// rounds: half an ulp when it rounds to nearest, a whole one otherwise. For
+// the bounds of sums whose rounding is bounded, not reproduced.
+struct RoundingUnits {
+    double single;
+    double twice;
+};
+RoundingUnits roundingUnits();
+
 }  // namespace kestrand::wide
