@@ -86,20 +86,26 @@ typedef float Oct __attribute__((vector_size(32)));
 }
 
 // The scaled signal in single precision, forwards and backwards (from the
-// reversed copy, which holds the same values).
+// reversed copy, which holds the same values), and its squares (in
+// prefix[k + 1], for the prefix sums).
 [[gnu::always_inline]] inline void convert(const DifferenceInput& in, double sigma, DifferenceScreen& screen) {
     typedef float Four __attribute__((vector_size(16)));
     const wide::Quad scale = wide::splat(sigma);
+    double* squares = screen.prefix.data() + 1;
     int k = 0;
     for (; k + 4 <= in.span; k += 4) {
-        const Four late = __builtin_convertvector(scale * wide::load(in.signal + k), Four);
+        const wide::Quad v = scale * wide::load(in.signal + k);
+        const Four late = __builtin_convertvector(v, Four);
         const Four early = __builtin_convertvector(scale * wide::load(in.reversed + k), Four);
         std::memcpy(screen.late.data() + k, &late, sizeof late);
         std::memcpy(screen.early.data() + k, &early, sizeof early);
+        wide::store(squares + k, v * v);
     }
     for (; k < in.span; ++k) {
-        screen.late[static_cast<std::size_t>(k)] = static_cast<float>(sigma * in.signal[k]);
+        const double v = sigma * in.signal[k];
+        screen.late[static_cast<std::size_t>(k)] = static_cast<float>(v);
         screen.early[static_cast<std::size_t>(k)] = static_cast<float>(sigma * in.reversed[k]);
+        squares[k] = v * v;
     }
 }
 
@@ -225,10 +231,7 @@ ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int hig
     // takes are each within 1536 x 2^-52 of the whole sum per 1536 samples.
     double* prefix = screen.prefix.data();
     prefix[0] = 0.0;
-    for (int k = 0; k < span; ++k) {
-        const double v = sigma * input.signal[k];
-        prefix[k + 1] = prefix[k] + v * v;
-    }
+    for (int k = 1; k <= span; ++k) prefix[k] += prefix[k - 1];
     screen.origin = input.origin;
     screen.terms = terms;
     screen.scale = sigma * sigma;

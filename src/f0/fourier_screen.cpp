@@ -29,8 +29,7 @@ constexpr int kBlockVectors = 16;
     return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
 }
 
-[[gnu::always_inline]] inline void twoPeriods(const float* y, const float* a, const float* b, int length,
-                                              float* out) {
+[[gnu::always_inline]] inline void twoPeriods(const float* y, const float* a, const float* b, int length, float* out) {
     Oct reA = {}, imA = {}, reB = {}, imB = {};
     const int step = 8 * kBlockVectors;
     for (int start = 0; start < length; start += step) {
@@ -75,7 +74,8 @@ void prepareFourierScreen(const double* y, int length, double magnitude, Fourier
     int exponent = 0;
     std::frexp(magnitude, &exponent);
     screen.scale = std::ldexp(1.0, 20 - exponent);
-    for (int i = 0; i < length; ++i) screen.frame[static_cast<std::size_t>(i)] = static_cast<float>(screen.scale * y[i]);
+    for (int i = 0; i < length; ++i)
+        screen.frame[static_cast<std::size_t>(i)] = static_cast<float>(screen.scale * y[i]);
     // With Y the sum of |y| (magnitude is at least that): the frame's
     // rounding moves each term by u sigma |y_i| (and an underflow), the
     // tables' by kFloatWaveError, the single sums by `roundings` units of

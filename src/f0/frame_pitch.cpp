@@ -31,11 +31,42 @@ void fillFrameSignal(const FramePitchSetup& setup, std::int64_t position, double
     const std::int64_t end = setup.smooth.empty() ? lowest : setup.frames;
     const std::int64_t begin = std::clamp<std::int64_t>(lowest - first, 0, span);
     const std::int64_t stop = std::clamp<std::int64_t>(end - first, begin, span);
-    std::fill(x, x + begin, 0.0);
-    for (std::int64_t i = begin; i < stop; ++i)
-        x[i] = setup.smooth[static_cast<std::size_t>(std::max<std::int64_t>(first + i, 0))];
-    std::fill(x + stop, x + span, 0.0);
+    std::int64_t i = 0;
+    for (; i < begin; ++i) x[i] = 0.0;
+    if (i < stop && first + i < 0) x[i++] = setup.smooth[0];
+    const double* from = setup.smooth.data() + first;
+    for (; i + 4 <= stop; i += 4) wide::store(x + i, wide::load(from + i));
+    for (; i < stop; ++i) x[i] = from[i];
+    for (; i < span; ++i) x[i] = 0.0;
 }
+
+// The windowed frame y[i] = x[q + i] x frameWindow[i] and the frame signal
+// backwards.
+[[gnu::always_inline]] inline void windowAndReverse(const FramePitchSetup& setup, const double* x, double* y,
+                                                    double* reversed) {
+    const double* window = setup.windows.frameWindow.data();
+    const double* from = x + setup.quarter;
+    int i = 0;
+    for (; i + 4 <= setup.windowLength; i += 4) wide::store(y + i, wide::load(from + i) * wide::load(window + i));
+    for (; i < setup.windowLength; ++i) y[i] = from[i] * window[i];
+    const int span = setup.span;
+    int k = 0;
+    for (; k + 4 <= span; k += 4) {
+        const wide::Quad v = wide::load(x + (span - 4 - k));
+        wide::store(reversed + k, __builtin_shufflevector(v, v, 3, 2, 1, 0));
+    }
+    for (; k < span; ++k) reversed[k] = x[span - 1 - k];
+}
+
+void prepareGeneric(const FramePitchSetup& setup, const double* x, double* y, double* reversed) {
+    windowAndReverse(setup, x, y, reversed);
+}
+
+#ifdef KESTRAND_F0_WIDE
+KESTRAND_F0_WIDE_TARGET void prepareWide(const FramePitchSetup& setup, const double* x, double* y, double* reversed) {
+    windowAndReverse(setup, x, y, reversed);
+}
+#endif
 
 }  // namespace
 
@@ -340,12 +371,12 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
 
     double* x = scratch.signal.data();
     fillFrameSignal(setup, position, x);
-    double* y = scratch.windowed.data();
-    const double* frameWindow = setup.windows.frameWindow.data();
-    for (int i = 0; i < setup.windowLength; ++i) y[i] = x[setup.quarter + i] * frameWindow[i];
-
-    double* reversed = scratch.reversed.data();
-    for (int i = 0; i < setup.span; ++i) reversed[i] = x[setup.span - 1 - i];
+#ifdef KESTRAND_F0_WIDE
+    if (wide::wideVectorsAvailable())
+        prepareWide(setup, x, scratch.windowed.data(), scratch.reversed.data());
+    else
+#endif
+        prepareGeneric(setup, x, scratch.windowed.data(), scratch.reversed.data());
     double* d = scratch.difference.data();
     const DifferenceInput input = differenceInput(setup, scratch);
     const ScreenResult screened = highestLag - lowestLag + 1 >= kScreenedLags

@@ -72,21 +72,82 @@ template <bool Energy>
     }
 }
 
-void sumsGeneric(const double* const* before, const double* const* after, const double* weights, int terms,
-                 bool withEnergy, double* difference, double* energy) {
-    if (withEnergy)
+// The sums of two lags, one per lane of a pair: the terms of four
+// neighbouring m of both lags are interleaved so that each lane adds its own
+// lag's terms in order of m.
+template <bool Energy>
+[[gnu::always_inline]] inline void twoSums(const double* const* before, const double* const* after,
+                                           const double* weights, int terms, double* difference, double* energy) {
+    typedef double Pair __attribute__((vector_size(16)));
+    Pair sum = {0.0, 0.0};
+    Pair power = {0.0, 0.0};
+    const double* const b0 = before[0];
+    const double* const b1 = before[1];
+    const double* const a0 = after[0];
+    const double* const a1 = after[1];
+    // Adds the terms of m, m + 1, m + 2, m + 3 of both lags: t of lag 0 and u
+    // of lag 1, four neighbouring m each.
+    const auto add = [](Pair& to, Quad t, Quad u) {
+        const Quad even = __builtin_shufflevector(t, u, 0, 4, 2, 6);
+        const Quad odd = __builtin_shufflevector(t, u, 1, 5, 3, 7);
+        to += __builtin_shufflevector(even, even, 0, 1);
+        to += __builtin_shufflevector(odd, odd, 0, 1);
+        to += __builtin_shufflevector(even, even, 2, 3);
+        to += __builtin_shufflevector(odd, odd, 2, 3);
+    };
+    int m = 0;
+    for (; m + 4 <= terms; m += 4) {
+        const Quad w = wide::load(weights + m);
+        const Quad p = wide::load(b0 + m);
+        const Quad q = wide::load(a0 + m);
+        const Quad r = wide::load(b1 + m);
+        const Quad t = wide::load(a1 + m);
+        const Quad d0 = p - q;
+        const Quad d1 = r - t;
+        add(sum, d0 * d0 * w, d1 * d1 * w);
+        if constexpr (Energy) add(power, (p * p + q * q) * w, (r * r + t * t) * w);
+    }
+    const double* const bs[2] = {b0, b1};
+    const double* const as[2] = {a0, a1};
+    for (int lane = 0; lane < 2; ++lane) {
+        double d2 = sum[lane];
+        double e2 = power[lane];
+        for (int k = m; k < terms; ++k) {
+            const double b = bs[lane][k];
+            const double a = as[lane][k];
+            const double d = b - a;
+            d2 += d * d * weights[k];
+            if constexpr (Energy) e2 += (b * b + a * a) * weights[k];
+        }
+        difference[lane] = d2;
+        energy[lane] = Energy ? e2 : 0.0;
+    }
+}
+
+// The sums of up to four lags (lanes beyond `lanes` are ignored).
+[[gnu::always_inline]] inline void sums(const double* const* before, const double* const* after, const double* weights,
+                                        int terms, int lanes, bool withEnergy, double* difference, double* energy) {
+    if (lanes <= 2) {
+        if (withEnergy)
+            twoSums<true>(before, after, weights, terms, difference, energy);
+        else
+            twoSums<false>(before, after, weights, terms, difference, energy);
+    } else if (withEnergy) {
         fourSums<true>(before, after, weights, terms, difference, energy);
-    else
+    } else {
         fourSums<false>(before, after, weights, terms, difference, energy);
+    }
+}
+
+void sumsGeneric(const double* const* before, const double* const* after, const double* weights, int terms, int lanes,
+                 bool withEnergy, double* difference, double* energy) {
+    sums(before, after, weights, terms, lanes, withEnergy, difference, energy);
 }
 
 #ifdef KESTRAND_F0_WIDE
 KESTRAND_F0_WIDE_TARGET void sumsWide(const double* const* before, const double* const* after, const double* weights,
-                                      int terms, bool withEnergy, double* difference, double* energy) {
-    if (withEnergy)
-        fourSums<true>(before, after, weights, terms, difference, energy);
-    else
-        fourSums<false>(before, after, weights, terms, difference, energy);
+                                      int terms, int lanes, bool withEnergy, double* difference, double* energy) {
+    sums(before, after, weights, terms, lanes, withEnergy, difference, energy);
 }
 #endif
 
@@ -150,11 +211,11 @@ void RefinementReads::measure(const RefinementSpan& span, double base, const dou
         bool done = false;
 #ifdef KESTRAND_F0_WIDE
         if (wide::wideVectorsAvailable()) {
-            sumsWide(before, after, span.weights, span.terms, withEnergy, difference, energy);
+            sumsWide(before, after, span.weights, span.terms, lanes, withEnergy, difference, energy);
             done = true;
         }
 #endif
-        if (!done) sumsGeneric(before, after, span.weights, span.terms, withEnergy, difference, energy);
+        if (!done) sumsGeneric(before, after, span.weights, span.terms, lanes, withEnergy, difference, energy);
         for (int lane = 0; lane < lanes; ++lane) out[first + lane] = {difference[lane], energy[lane]};
     }
 }
