@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/window_tables.h"
 #include "f0/wide_vectors.h"
 
 namespace kestrand {
@@ -33,9 +34,9 @@ typedef float Oct __attribute__((vector_size(32)));
 // Thirty-two lags j .. j + 31 (j even) per pass, as the exact function's
 // blocks of sixteen lay them out: lags j + 2k and j + 2k + 1 start at s - k,
 // so their earlier samples are neighbours in the reversed signal and their
-// later ones neighbours in the signal.
-[[gnu::always_inline]] inline void screenBlocks(const DifferenceScreen& screen, int span, int terms, int origin,
-                                                int first, int highest, float* sums) {
+// later ones neighbours in the signal. Each lane sums w_i a_i b_i.
+[[gnu::always_inline]] inline void productBlocks(const DifferenceScreen& screen, int span, int terms, int origin,
+                                                 int first, int highest, float* sums) {
     const float* w = screen.weights.data();
     for (int j = first; j <= highest; j += 32) {
         const int s = origin - (j >> 1);
@@ -51,14 +52,10 @@ typedef float Oct __attribute__((vector_size(32)));
                     const Oct a0 = loadOct(early - i);
                     const Oct a1 = loadOct(early - i + 8);
                     const Oct weight = {w[i], w[i], w[i], w[i], w[i], w[i], w[i], w[i]};
-                    const Oct de0 = a0 - loadOct(late + i);
-                    const Oct do0 = a0 - loadOct(late + i + 1);
-                    const Oct de1 = a1 - loadOct(late + i + 8);
-                    const Oct do1 = a1 - loadOct(late + i + 9);
-                    even0 += de0 * de0 * weight;
-                    odd0 += do0 * do0 * weight;
-                    even1 += de1 * de1 * weight;
-                    odd1 += do1 * do1 * weight;
+                    even0 += a0 * loadOct(late + i) * weight;
+                    odd0 += a0 * loadOct(late + i + 1) * weight;
+                    even1 += a1 * loadOct(late + i + 8) * weight;
+                    odd1 += a1 * loadOct(late + i + 9) * weight;
                 };
                 if (start + kInner <= groupEnd) {
 #pragma GCC unroll 8
@@ -87,11 +84,11 @@ typedef float Oct __attribute__((vector_size(32)));
 
 // The scaled signal in single precision, forwards and backwards (from the
 // reversed copy, which holds the same values), and its squares (in
-// prefix[k + 1], for the prefix sums).
+// energies[k], for the prefix sums).
 [[gnu::always_inline]] inline void convert(const DifferenceInput& in, double sigma, DifferenceScreen& screen) {
     typedef float Four __attribute__((vector_size(16)));
     const wide::Quad scale = wide::splat(sigma);
-    double* squares = screen.prefix.data() + 1;
+    double* squares = screen.energies.data();
     int k = 0;
     for (; k + 4 <= in.span; k += 4) {
         const wide::Quad v = scale * wide::load(in.signal + k);
@@ -123,35 +120,77 @@ typedef float Oct __attribute__((vector_size(32)));
     return sum;
 }
 
+// The windowed energy from sample t on, E(t) = sum w_i v_(t + i) with v =
+// (sigma x)^2 (which convert left in `energies`), for every t: with w_i =
+// 0.5 - 0.5 cos(phi i) and cos(phi (k - t)) = cos(phi k) cos(phi t) +
+// sin(phi k) sin(phi t), from the prefix sums of v (1, cos(phi k), sin(phi
+// k)), one per lane, and the weights (0.5, -0.5 cos(phi t), -0.5 sin(phi t))
+// of their differences; four starts at a time.
+[[gnu::always_inline]] inline void windowedEnergies(DifferenceScreen& screen, int span, int terms) {
+    using wide::Quad;
+    double* prefix = screen.prefix.data();
+    const double* phases = screen.phases.data();
+    double* energies = screen.energies.data();
+    Quad sum = {0.0, 0.0, 0.0, 0.0};
+    wide::store(prefix, sum);
+    for (int k = 0; k < span; ++k) {
+        sum += wide::splat(energies[k]) * wide::load(phases + 4 * k);
+        wide::store(prefix + 4 * (k + 1), sum);
+    }
+    const double* weights = screen.energyWeights.data();
+    const int starts = span - terms + 1;
+    const auto part = [&](int t) {
+        return (wide::load(prefix + 4 * (t + terms)) - wide::load(prefix + 4 * t)) * wide::load(weights + 4 * t);
+    };
+    int t = 0;
+    for (; t + 4 <= starts; t += 4) {
+        Quad a = part(t);
+        Quad b = part(t + 1);
+        Quad c = part(t + 2);
+        Quad d = part(t + 3);
+        wide::transpose(a, b, c, d);
+        wide::store(energies + t, (a + b) + (c + d));
+    }
+    for (; t < starts; ++t) {
+        const Quad p = part(t);
+        energies[t] = (p[0] + p[1]) + (p[2] + p[3]);
+    }
+}
+
 struct Kernels {
     void (*blocks)(const DifferenceScreen&, int, int, int, int, int, float*);
     double (*energy)(const double*, int);
     void (*convert)(const DifferenceInput&, double, DifferenceScreen&);
+    void (*energies)(DifferenceScreen&, int, int);
 };
 
 void blocksGeneric(const DifferenceScreen& screen, int span, int terms, int origin, int first, int highest,
                    float* sums) {
-    screenBlocks(screen, span, terms, origin, first, highest, sums);
+    productBlocks(screen, span, terms, origin, first, highest, sums);
 }
 double energyGeneric(const double* x, int span) { return energyOf(x, span); }
 void convertGeneric(const DifferenceInput& in, double sigma, DifferenceScreen& screen) { convert(in, sigma, screen); }
+void energiesGeneric(DifferenceScreen& screen, int span, int terms) { windowedEnergies(screen, span, terms); }
 
 #ifdef KESTRAND_F0_WIDE
 KESTRAND_F0_FUSED_TARGET void blocksFused(const DifferenceScreen& screen, int span, int terms, int origin, int first,
                                           int highest, float* sums) {
-    screenBlocks(screen, span, terms, origin, first, highest, sums);
+    productBlocks(screen, span, terms, origin, first, highest, sums);
 }
 KESTRAND_F0_FUSED_TARGET double energyFused(const double* x, int span) { return energyOf(x, span); }
 KESTRAND_F0_FUSED_TARGET void convertFused(const DifferenceInput& in, double sigma, DifferenceScreen& screen) {
     convert(in, sigma, screen);
 }
+KESTRAND_F0_FUSED_TARGET void energiesFused(DifferenceScreen& screen, int span, int terms) {
+    windowedEnergies(screen, span, terms);
+}
 #endif
 
 Kernels kernels() {
 #ifdef KESTRAND_F0_WIDE
-    if (wide::fusedVectorsAvailable()) return {blocksFused, energyFused, convertFused};
+    if (wide::fusedVectorsAvailable()) return {blocksFused, energyFused, convertFused, energiesFused};
 #endif
-    return {blocksGeneric, energyGeneric, convertGeneric};
+    return {blocksGeneric, energyGeneric, convertGeneric, energiesGeneric};
 }
 
 }  // namespace
@@ -160,21 +199,58 @@ DifferenceScreen::DifferenceScreen(int span, int terms, int lagLimit)
     : late(static_cast<std::size_t>(span + kPadding), 0.0f),
       early(static_cast<std::size_t>(span + kPadding), 0.0f),
       weights(static_cast<std::size_t>(terms), 0.0f),
-      sums(static_cast<std::size_t>(lagLimit + kPadding), 0.0f),
+      products(static_cast<std::size_t>(lagLimit + kPadding), 0.0f),
+      values(static_cast<std::size_t>(lagLimit + kPadding), 0.0),
       bounds(static_cast<std::size_t>(lagLimit + kPadding), 0.0),
-      prefix(static_cast<std::size_t>(span + 1), 0.0) {}
+      phases(4 * static_cast<std::size_t>(span + 1), 0.0),
+      energyWeights(4 * static_cast<std::size_t>(span + 1), 0.0),
+      prefix(4 * static_cast<std::size_t>(span + 1), 0.0),
+      energies(static_cast<std::size_t>(span + 1), 0.0) {}
 
 double DifferenceScreen::upperDifference(int j) const {
     const auto k = static_cast<std::size_t>(j);
-    return (static_cast<double>(sums[k]) + bounds[k]) / scale * (1.0 + 1e-12);
+    return (values[k] + bounds[k]) / scale * (1.0 + 1e-12);
 }
 
 double DifferenceScreen::lowerDifference(int j) const {
     const auto k = static_cast<std::size_t>(j);
     // Dividing by a power of two is exact unless the result is tiny.
-    const double lower = (static_cast<double>(sums[k]) - bounds[k]) / scale * (1.0 - 1e-12);
+    const double lower = (values[k] - bounds[k]) / scale * (1.0 - 1e-12);
     return lower > 0x1p-1000 ? lower : 0.0;
 }
+
+namespace {
+
+// The analysis' weights as single-precision numbers, and the rotation of the
+// raised cosine they follow: phases (cos, sin) of phi k at every sample k
+// with phi = 2 pi / terms. Returns how far the weights lie at most from 0.5
+// - 0.5 cos(phi i) as computed here; the rounding of the angles and of the
+// cosines themselves adds below 1e-14 to that (the angles stay below 4 pi).
+double fillTables(const DifferenceInput& input, DifferenceScreen& screen) {
+    const double phi = kAnalysisTwoPi / input.terms;
+    double offModel = 0.0;
+    for (int i = 0; i < input.terms; ++i) {
+        screen.weights[static_cast<std::size_t>(i)] = static_cast<float>(input.weights[i]);
+        offModel = std::max(offModel, std::fabs(input.weights[i] - (0.5 - 0.5 * std::cos(phi * i))));
+    }
+    for (int k = 0; k <= input.span; ++k) {
+        const auto at = 4 * static_cast<std::size_t>(k);
+        const double c = std::cos(phi * k);
+        const double s = std::sin(phi * k);
+        screen.phases[at] = 1.0;
+        screen.phases[at + 1] = c;
+        screen.phases[at + 2] = s;
+        screen.phases[at + 3] = 0.0;
+        screen.energyWeights[at] = 0.5;
+        screen.energyWeights[at + 1] = -0.5 * c;
+        screen.energyWeights[at + 2] = -0.5 * s;
+        screen.energyWeights[at + 3] = 0.0;
+    }
+    screen.tablesFilled = true;
+    return std::isfinite(offModel) ? offModel : 1.0;
+}
+
+}  // namespace
 
 ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int highest, DifferenceScreen& screen) {
     static const Kernels use = kernels();
@@ -189,60 +265,54 @@ ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int hig
         return ScreenResult::Silent;
     }
     if (energy < 0x1p-400 || energy > 0x1p400) return ScreenResult::NotScreened;
+    // The weights and phases are the same for every frame of an analysis.
+    if (!screen.tablesFilled) screen.offModel = fillTables(input, screen);
 
     // sigma x is exact in double, and no sample exceeds the root of the
-    // energy: sigma keeps every magnitude below 2^15 (and differences, their
-    // squares and sums far inside single precision).
+    // energy: sigma keeps every magnitude below 2^15 (and products and their
+    // sums far inside single precision).
     int exponent = 0;
     std::frexp(std::sqrt(energy), &exponent);
     const double sigma = std::ldexp(1.0, 15 - exponent);
     use.convert(input, sigma, screen);
-    if (!screen.weightsFilled) {
-        // The weights are the same for every frame of an analysis.
-        for (int i = 0; i < terms; ++i)
-            screen.weights[static_cast<std::size_t>(i)] = static_cast<float>(input.weights[i]);
-        screen.weightsFilled = true;
-    }
-    use.blocks(screen, span, terms, input.origin, lowest & ~1, highest, screen.sums.data());
+    use.blocks(screen, span, terms, input.origin, lowest & ~1, highest, screen.products.data());
 
-    // The bound. With a_i, b_i the two samples of term i, c_i = sigma (a_i -
-    // b_i) and d_i its single-precision value (from the rounded samples):
-    // |d_i - c_i| <= rho_i = cu (sigma |a_i| + sigma |b_i|) + 2 underflow.
-    // For V = sum w_i d_i^2 and T = sum w_i c_i^2 (sigma^2 times the exact
-    // real sum): the single sum S is within g V of V (each term rounded at
-    // most three times and added at most `roundings` - 3 times, fused or
-    // not), |V - T| <= 2 sqrt(R V) + R with R = sum w_i rho_i^2 <= 8 cu^2 E +
-    // 2 underflow^2 terms, E the sum of (sigma a_i)^2 + (sigma b_i)^2 (the
-    // weights are at most 1), and the exact D is within gd T of T / sigma^2.
-    // With 2 sqrt(R V) <= R / t + t V for t > 0 (t = sqrt(80) cu, best for V
-    // a tenth of E) and V <= S / (1 - g), |S - sigma^2 D| <= A S + B E + C.
+    use.energies(screen, span, terms);
+    const double* energies = screen.energies.data();
+
+    // The bound. With a_i, b_i the two samples of term i and Ea, Eb the
+    // windowed energies of the a and the b: D = (Ea + Eb - 2 C) / sigma^2
+    // with C = sum w_i (sigma a_i)(sigma b_i), and |C| is at most (Ea + Eb) / 2.
+    // The single sum of C is within (g + 3u)(1 + 3u)(Ea + Eb) / 2 of it (each
+    // term's product, weight and sample roundings, and at most `roundings`
+    // - 3 additions, fused or not); each energy is within the weights'
+    // distance from the raised cosine plus the rounding of the prefix sums
+    // (8 (span + 2) units of double precision) times the whole energy of
+    // their sum; and the exact D is within gd of twice Ea + Eb.
     const wide::RoundingUnits unit = wide::roundingUnits();
     const int roundings = (kInner - 1) + kOuter / kInner + (terms + kOuter - 1) / kOuter + 3;
     const double g = roundings * unit.single / (1.0 - roundings * unit.single);
     const double gd = (terms + 2) * unit.twice / (1.0 - (terms + 2) * unit.twice);
-    const double cu = 2.0 * unit.single * (1.0 + unit.single);
-    const double underflow = 2.0001 * kSingleUnderflow;
-    const double t = std::sqrt(80.0) * cu;
+    const double u = unit.single;
     const double margin = 1.0 + 1e-9;
-    const double a = (g + gd + (1.0 + gd) * t) / (1.0 - g) * margin;
-    const double b = (1.0 + gd) * 8.0 * cu * cu * (1.0 / t + 1.0) * margin * margin;
-    const double c = (1.0 + gd) * 2.0 * underflow * underflow * terms * (1.0 / t + 1.0) * margin + 0x1p-100;
-    // E of a lag from the prefix sums of (sigma x)^2: the four prefixes it
-    // takes are each within 1536 x 2^-52 of the whole sum per 1536 samples.
-    double* prefix = screen.prefix.data();
-    prefix[0] = 0.0;
-    for (int k = 1; k <= span; ++k) prefix[k] += prefix[k - 1];
+    const double slope = ((g + 3.0 * u) * (1.0 + 3.0 * u) + 2.0 * gd + 8.0 * unit.twice) * margin;
+    const double total = screen.prefix[4 * static_cast<std::size_t>(span)];
+    const double slack = (screen.offModel + 2e-14 + 8.0 * (span + 2) * unit.twice) * total * margin;
+    const double underflow = 4.0 * kSingleUnderflow * terms;
+    // (slope x the estimated Ea + Eb, plus slope x their error, holds slope
+    // x Ea + Eb whatever the estimate's sign.)
+    const double fixed = (2.0 + 2.0 * slope) * slack + 2.0 * underflow + 0x1p-100;
+    for (int j = lowest; j <= highest; ++j) {
+        const int start = input.origin - (j >> 1);
+        const double both = energies[start] + energies[start + j];
+        screen.values[static_cast<std::size_t>(j)] =
+            both - 2.0 * static_cast<double>(screen.products[static_cast<std::size_t>(j)]);
+        screen.bounds[static_cast<std::size_t>(j)] = slope * both + fixed;
+    }
     screen.origin = input.origin;
     screen.terms = terms;
     screen.scale = sigma * sigma;
     screen.signal = input.signal;
-    const double slack = b * 4.0 * (span + 1) * unit.twice * prefix[span] * margin;
-    for (int j = lowest; j <= highest; ++j) {
-        const int s = input.origin - (j >> 1);
-        const double e = (prefix[s + terms] - prefix[s]) + (prefix[s + j + terms] - prefix[s + j]);
-        screen.bounds[static_cast<std::size_t>(j)] =
-            a * static_cast<double>(screen.sums[static_cast<std::size_t>(j)]) + b * e + (c + slack);
-    }
     return ScreenResult::Screened;
 }
 

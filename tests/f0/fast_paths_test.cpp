@@ -41,12 +41,10 @@ std::vector<std::pair<std::string, std::vector<double>>> frameSignals(int span) 
     };
     const std::vector<double> noise = test::noiseSignal(44100, span, 1.0, 0.0, 7);
     add("tone", [](int i) { return std::round(8000.0 * std::sin(0.031 * i) + 2000.0 * std::sin(0.093 * i)); });
-    add("dying", [&](int i) {
-        return 9000.0 * std::sin(0.047 * i) * std::exp(-i / 60.0) + noise[static_cast<std::size_t>(i)];
-    });
-    add("burst", [&](int i) {
-        return i > span / 3 && i < span / 2 ? 5000.0 * noise[static_cast<std::size_t>(i)] : 0.0;
-    });
+    add("dying",
+        [&](int i) { return 9000.0 * std::sin(0.047 * i) * std::exp(-i / 60.0) + noise[static_cast<std::size_t>(i)]; });
+    add("burst",
+        [&](int i) { return i > span / 3 && i < span / 2 ? 5000.0 * noise[static_cast<std::size_t>(i)] : 0.0; });
     add("range", [&](int i) { return i % 97 == 0 ? 3e4 : 1e-3 * noise[static_cast<std::size_t>(i)]; });
     add("tiny", [](int i) { return 1e-50 * std::sin(0.05 * i); });
     add("huge", [](int i) { return 1e50 * std::cos(0.02 * i); });
@@ -85,7 +83,7 @@ TEST(DifferenceScreen, BoundsHoldAndSettledComparisonsAreTheExactOnes) {
             computeDifferenceFunction(frame.input, 3, highest, d.data());
             for (int j = 3; j <= highest; ++j) {
                 const double exact = d[static_cast<std::size_t>(j)];
-                ASSERT_LE(std::fabs(screen.sums[static_cast<std::size_t>(j)] - screen.scale * exact),
+                ASSERT_LE(std::fabs(screen.values[static_cast<std::size_t>(j)] - screen.scale * exact),
                           screen.bounds[static_cast<std::size_t>(j)])
                     << where << " lag " << j;
                 ASSERT_LE(screen.lowerDifference(j), exact) << where << " lag " << j;
@@ -158,8 +156,8 @@ TEST(FramePitchFastPaths, CandidatesScoresAndCoarseDifferencesAreTheExactOnes) {
         FramePitchScratch scratch(*setup);
         const int lo = setup->minLag;
         const int hi = setup->maxLag;
-        DifferenceInput input{scratch.signal.data(), scratch.reversed.data(), setup->span,
-                              setup->evenSpanWindow.data(), setup->lagLimit(), setup->eighth + setup->quarter};
+        DifferenceInput input{scratch.signal.data(),        scratch.reversed.data(), setup->span,
+                              setup->evenSpanWindow.data(), setup->lagLimit(),       setup->eighth + setup->quarter};
         for (std::int64_t p = 0; p < setup->frames; p += 3 * 256) {
             const std::string where = name + " at " + std::to_string(p);
             // The candidates and the choice, the screen deciding all it can.
@@ -288,9 +286,8 @@ TEST(RefinementReads, SeveralLagsAtOnceEqualTheReadByReadSums) {
                             difference += d * d * span.weights[m];
                             power += (b * b + a * a) * span.weights[m];
                         }
-                        const std::string where =
-                            std::to_string(bits) + " bits at " + std::to_string(position) + " lag " +
-                            std::to_string(lags[e]);
+                        const std::string where = std::to_string(bits) + " bits at " + std::to_string(position) +
+                                                  " lag " + std::to_string(lags[e]);
                         ASSERT_EQ(fast[e].difference, difference) << where;
                         ASSERT_EQ(fast[e].energy, energy ? power : 0.0) << where;
                     }
