@@ -17,8 +17,8 @@ constexpr int kPadding = 64;
 // terms are summed in blocks of kInner, kOuter / kInner of those in a group,
 // and the groups into the lag's total, so a term goes through at most
 // (kInner - 1) + kOuter / kInner + terms / kOuter (rounded up) additions.
-constexpr int kInner = 8;
-constexpr int kOuter = 64;
+constexpr int kInner = 16;
+constexpr int kOuter = 128;
 // The largest error of a single-precision operation whose result is below
 // the normal range, flushed to zero included.
 constexpr double kSingleUnderflow = 0x1p-126;
@@ -58,7 +58,7 @@ typedef float Oct __attribute__((vector_size(32)));
                     odd1 += a1 * loadOct(late + i + 9) * weight;
                 };
                 if (start + kInner <= groupEnd) {
-#pragma GCC unroll 8
+#pragma GCC unroll 16
                     for (int k = 0; k < kInner; ++k) term(start + k);
                 } else {
                     for (int i = start; i < groupEnd; ++i) term(i);

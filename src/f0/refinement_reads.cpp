@@ -1,6 +1,7 @@
 #include "f0/refinement_reads.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -153,6 +154,36 @@ KESTRAND_F0_WIDE_TARGET void sumsWide(const double* const* before, const double*
 
 }  // namespace
 
+UnitKernels::UnitKernels() : entries_(1024) {}
+
+void UnitKernels::build(double origin, ReaderKernel& kernel) {
+    const double lo = std::ceil(origin - 2.0);
+    const double hi = std::floor(origin + 2.0);
+    if (!std::isfinite(origin) || !(lo <= hi) || hi - lo >= 5.0) {
+        buildReaderKernel(origin, 1.0, kernel);
+        return;
+    }
+    const int count = static_cast<int>(hi - lo) + 1;
+    // The offsets exactly as the kernel's weights take them.
+    std::array<std::uint64_t, 5> offsets{};
+    for (int t = 0; t < count; ++t)
+        offsets[static_cast<std::size_t>(t)] = std::bit_cast<std::uint64_t>((lo + static_cast<double>(t)) - origin);
+    Entry& entry = entries_[static_cast<std::size_t>((offsets[0] * 0x9E3779B97F4A7C15ull) >> 54)];
+    if (entry.count != count || entry.offsets != offsets) {
+        buildReaderKernel(origin, 1.0, kernel);
+        entry.offsets = offsets;
+        entry.count = count;
+        entry.usable = kernel.usable;
+        entry.denominator = kernel.denominator;
+        std::copy(kernel.weights.begin(), kernel.weights.end(), entry.weights.begin());
+        return;
+    }
+    kernel.weights.assign(entry.weights.begin(), entry.weights.begin() + count);
+    kernel.denominator = entry.denominator;
+    kernel.usable = entry.usable;
+    kernel.firstTap = static_cast<std::int64_t>(lo);
+}
+
 RefinementReads::RefinementReads(const RefinementSpan& span) : windowBase_(std::numeric_limits<double>::quiet_NaN()) {
     // Lags up to lagLimit + 2 from the base either way, and the span behind.
     const std::size_t length = static_cast<std::size_t>(span.lagLimit) + static_cast<std::size_t>(span.terms) + 16;
@@ -172,13 +203,13 @@ const double* RefinementReads::readsFrom(const RefinementSpan& span, double orig
         const std::size_t f = grid % 4;
         std::vector<double>& window = windows_[f];
         if (!filled_[f]) {
-            buildReaderKernel(windowStart_ + static_cast<double>(f) / 4.0, 1.0, kernel_);
+            kernels_.build(windowStart_ + static_cast<double>(f) / 4.0, kernel_);
             readRunThroughKernel(*span.stored, kernel_, static_cast<int>(window.size()), window.data());
             filled_[f] = true;
         }
         return window.data() + grid / 4;
     }
-    buildReaderKernel(origin, 1.0, kernel_);
+    kernels_.build(origin, kernel_);
     readRunThroughKernel(*span.stored, kernel_, span.terms, run.data());
     return run.data();
 }

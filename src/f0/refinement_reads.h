@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "f0/analysis_signal.h"
@@ -25,6 +26,27 @@ struct RefinementSpan {
     const double* weights = nullptr;
     int terms = 0;
     int lagLimit = 0;
+};
+
+// Width-1 reader kernels remembered by their taps' offsets from the
+// origin, on which alone their weights depend: a kernel met again (the
+// refinement's steps visit the same fractions in many frames) is copied,
+// not computed.
+class UnitKernels {
+public:
+    UnitKernels();
+    // buildReaderKernel(origin, 1.0, kernel), the same to the last bit.
+    void build(double origin, ReaderKernel& kernel);
+
+private:
+    struct Entry {
+        std::array<std::uint64_t, 5> offsets{};
+        std::array<double, 5> weights{};
+        double denominator = 0;
+        int count = 0;  // 0: empty
+        bool usable = false;
+    };
+    std::vector<Entry> entries_;
 };
 
 // Per-thread storage of the reads, sized once for a span.
@@ -56,6 +78,7 @@ private:
     // The reads of lags off that grid, one pair of runs per lane.
     std::array<std::vector<double>, 8> runs_;
     ReaderKernel kernel_;
+    UnitKernels kernels_;
 
     // The reads from origin on (terms of them): a window's when the origin
     // lies on the grid, else computed into `run`.
