@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "dsp/vector_path.h"
 #include "render/job_note.h"
 #include "render/output_settings.h"
 #include "render/render_job.h"
@@ -34,8 +35,11 @@ kestrand::OutputSettings atRate(int rate) {
     return settings;
 }
 
-// args: note length ms, output rate, noFormant
+// args: note length ms, output rate, noFormant, wide (1: the AVX2 + FMA copy
+// of the hot loops where the processor has it, 0: the baseline)
 void renderNote(benchmark::State& state) {
+    const bool previous = kestrand::wideVectorPath();
+    kestrand::chooseVectorPath(state.range(3) != 0);
     const kestrand::OutputSettings settings = atRate(static_cast<int>(state.range(1)));
     kestrand::RenderJob job;
     job.voiceFile = voicePath();
@@ -48,15 +52,18 @@ void renderNote(benchmark::State& state) {
         auto note = kestrand::synthesizeJobNote(job, settings, 0);
         benchmark::DoNotOptimize(note);
     }
+    kestrand::chooseVectorPath(previous);
 }
 
 }  // namespace
 
 BENCHMARK(renderNote)
-    ->Args({550, 44100, 0})
-    ->Args({1000, 44100, 0})
-    ->Args({1000, 44100, 1})
-    ->Args({1000, 96000, 0})
-    ->Args({5000, 44100, 0})
+    ->Args({550, 44100, 0, 1})
+    ->Args({550, 44100, 0, 0})
+    ->Args({1000, 44100, 0, 1})
+    ->Args({1000, 44100, 0, 0})
+    ->Args({1000, 44100, 1, 1})
+    ->Args({1000, 96000, 0, 1})
+    ->Args({5000, 44100, 0, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

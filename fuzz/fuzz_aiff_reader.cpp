@@ -4,14 +4,12 @@
 #include <cstdio>
 
 #include "audio/aiff_reader.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    std::FILE* file = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    std::FILE* file = kestrand::fuzz::memoryStream(data, size);
     if (file == nullptr) return 0;
-    // Keep the reader's messages off the fuzzer's output.
-    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
-    (void)quiet;
+    kestrand::fuzz::quietStandardOutput();
     const auto sample = kestrand::readAiffStream(file, 4);
     std::fclose(file);
     if (sample) {

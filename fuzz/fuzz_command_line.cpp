@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bend/pitch_curve.h"
 #include "cli/command_line.h"
+#include "fuzz_support.h"
 #include "platform/text.h"
 
 namespace {
@@ -17,13 +17,8 @@ constexpr std::size_t kMaxArguments = 20;
 
 std::vector<std::wstring> splitArguments(const std::uint8_t* data, std::size_t size) {
     std::vector<std::wstring> args{L"kestrand"};
-    const std::string_view all(reinterpret_cast<const char*>(data), size);
-    std::size_t start = 0;
-    while (args.size() <= kMaxArguments && start <= all.size()) {
-        const std::size_t end = std::min(all.find('\0', start), all.size());
-        args.push_back(kestrand::widen(all.substr(start, end - start)));
-        start = end + 1;
-    }
+    for (const std::string_view piece : kestrand::fuzz::splitAtNul(data, size, kMaxArguments))
+        args.push_back(kestrand::widen(piece));
     return args;
 }
 
@@ -39,12 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!job.voiceFile || job.voiceFile->size() > kestrand::kMaxInputTextLength) __builtin_trap();
         if (count > 2 && (!job.outFile || *job.outFile != args[2])) __builtin_trap();
     }
-    for (const auto* curve : {&job.pitchBend, &job.intensity}) {
-        if (*curve && (*curve)->values.size() > kestrand::kMaxPitchCurveValues) __builtin_trap();
-    }
+    kestrand::fuzz::checkCurves(job);
     // The number lists that hosts send in other arguments.
-    const auto list = kestrand::parseNumberList(args.back());
-    if (list.empty() || static_cast<std::size_t>(list[0]) != list.size() - 1) __builtin_trap();
+    kestrand::fuzz::checkNumberList(kestrand::parseNumberList(args.back()));
     volatile float sink = kestrand::noteNameToFrequency(args.back());
     (void)sink;
     return 0;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "bend/pitch_curve.h"
 #include "cli/parameter_job.h"
+#include "fuzz_support.h"
 #include "platform/text.h"
 
 namespace {
@@ -17,14 +17,8 @@ constexpr std::wstring_view kKeys[] = {L"pitchbend", L"intensity", L"envelope", 
                                        L"samples",   L"velocity",  L"voicefile", L"overlap", L"x"};
 
 void checkJob(const kestrand::RenderJob& job) {
-    for (const auto* curve : {&job.pitchBend, &job.intensity}) {
-        if (*curve && (*curve)->values.size() > kestrand::kMaxPitchCurveValues) __builtin_trap();
-    }
-    if (job.volumeEnvelope) {
-        const auto& list = *job.volumeEnvelope;
-        // Element 0 counts the values behind it.
-        if (list.empty() || static_cast<std::size_t>(list[0]) != list.size() - 1) __builtin_trap();
-    }
+    kestrand::fuzz::checkCurves(job);
+    if (job.volumeEnvelope) kestrand::fuzz::checkNumberList(*job.volumeEnvelope);
 }
 
 }  // namespace
@@ -32,7 +26,7 @@ void checkJob(const kestrand::RenderJob& job) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto job = kestrand::newRenderJob();
     if (size > 0) {
-        std::FILE* stream = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+        std::FILE* stream = kestrand::fuzz::memoryStream(data, size);
         if (stream == nullptr) return 0;
         kestrand::readParameterLines(job, stream);
         std::fclose(stream);

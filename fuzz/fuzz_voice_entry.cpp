@@ -1,35 +1,17 @@
 // libFuzzer target: voice-entry text files of any content must be read
 // without reading outside a buffer.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "input/voice_entry.h"
 #include "platform/text.h"
 
-namespace {
-
-const std::string& scratchPath() {
-    static const std::string path = [] {
-        const char* folder = std::getenv("TMPDIR");
-        return std::string(folder != nullptr ? folder : "/tmp") + "/fuzz_voice_entry_" + std::to_string(::getpid()) +
-               ".txt";
-    }();
-    return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = scratchPath();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    const std::string& path = kestrand::fuzz::scratchPath("fuzz_voice_entry", ".txt");
+    if (!kestrand::fuzz::writeScratch(path, data, size)) return 0;
 
     const auto entry = kestrand::readVoiceEntry(kestrand::widen(path));
     std::remove(path.c_str());

@@ -1,8 +1,6 @@
 // Feeds arbitrary bytes to both WAV readers through a temporary file and
 // checks what they return: its size, its sound (every value is read) and
 // its zero tail.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,17 +8,10 @@
 #include <vector>
 
 #include "audio/wave_reader.h"
+#include "fuzz_support.h"
 #include "platform/text.h"
 
 namespace {
-
-// One scratch file name per process; the file exists only during a run.
-const char* scratchPath() {
-    static char name[64];
-    if (name[0] == '\0')
-        std::snprintf(name, sizeof name, "/tmp/fuzz_wave_readers.%ld.wav", static_cast<long>(::getpid()));
-    return name;
-}
 
 // The zero tail can be megabytes: its first, middle and last elements show
 // that it exists and is zero, without scanning all of it on every run.
@@ -36,13 +27,10 @@ void checkTail(const std::vector<T>& values, std::size_t soundCount) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* path = scratchPath();
+    const std::string& path = kestrand::fuzz::scratchPath("fuzz_wave_readers", ".wav");
     // A fresh file each time (removed at the end of the run): truncating one
     // that holds data makes ext4 flush it to disk, milliseconds per run.
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return 0;
-    if (size > 0) std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    if (!kestrand::fuzz::writeScratch(path, data, size)) return 0;
     const std::wstring widePath = kestrand::widen(path);
 
     volatile std::uint32_t sink = 0;
@@ -61,6 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkTail(*samples, soundCount);
         sink = sink + (sum == 0.0 ? 1u : 0u);
     }
-    std::remove(path);
+    std::remove(path.c_str());
     return 0;
 }

@@ -7,14 +7,12 @@
 #include <span>
 
 #include "audio/wave_stream.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    std::FILE* stream = ::fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+    std::FILE* stream = kestrand::fuzz::memoryStream(data, size);
     if (stream == nullptr) return 0;
-    // Keep the reader's messages off the fuzzer's output.
-    static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
-    (void)quiet;
+    kestrand::fuzz::quietStandardOutput();
     constexpr std::int32_t kTail = 4;
     const auto sample = kestrand::readCanonicalWaveStream(stream, kTail);
     std::fclose(stream);

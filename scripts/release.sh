@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release archives into dist/:
-#   kestrand-windows-x64.zip, kestrand-windows-x86.zip  the programs, README.md,
-#     LICENSE and voice/README.md (the bundled voice's licence text);
+#   kestrand-windows-x64.zip, kestrand-windows-x86.zip  the four programs, the
+#     flags manifest kestrand.yaml beside them, README.md, LICENSE and
+#     voice/README.md (the bundled voice's licence text);
 #   kestrand-<version>-linux-<machine>.tar.gz            what `cmake --install` installs.
 # The Windows programs are cross-compiled with mingw-w64 (scripts/windows-check.sh
 # installs the compilers and tests them under Wine).
@@ -10,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs="${KESTRAND_JOBS:-$(nproc)}"
-programs=(kestrand kestrandpitch kestrandjob)
+programs=(kestrand kestrandpitch kestrandjob kestrandfrq)
 version=$(sed -n 's/^project(kestrand VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 mkdir -p dist
 stage=$(mktemp -d)
@@ -39,7 +40,7 @@ for target in x64 x86; do
   for program in "${programs[@]}"; do
     "${strip[$target]}" -o "$stage/$name/$program.exe" "${folder[$target]}/$program.exe"
   done
-  cp README.md LICENSE "$stage/$name/"
+  cp kestrand.yaml README.md LICENSE "$stage/$name/"
   cp voice/README.md "$stage/$name/voice/README.md"
   rm -f "dist/$name.zip"
   (cd "$stage" && python3 -m zipfile -c "$root/dist/$name.zip" "$name")

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "audio/chunk_padding.h"
+#include "base/little_endian.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -29,10 +31,7 @@ std::uint32_t bigU32(const std::uint8_t* p) {
 }
 
 // A four-byte id as the number the messages print (little-endian order).
-unsigned idNumber(const std::uint8_t* p) {
-    return static_cast<unsigned>(p[0]) | (static_cast<unsigned>(p[1]) << 8) | (static_cast<unsigned>(p[2]) << 16) |
-           (static_cast<unsigned>(p[3]) << 24);
-}
+unsigned idNumber(const std::uint8_t* p) { return loadU32(p); }
 
 // Moves forward `count` bytes; false when the stream cannot get there, which
 // ends the chunk walk like the end of the file would.
@@ -43,6 +42,11 @@ bool skipBytes(std::FILE* file, std::uint64_t count) {
         count -= step;
     }
     return true;
+}
+
+// After a chunk's body: past its pad byte when the file has one.
+void skipPad(std::FILE* file, std::uint32_t size) {
+    skipPadByte(file, size, SizeOrder::BigEndian, {ChunkId{'C', 'O', 'M', 'M'}, ChunkId{'S', 'S', 'N', 'D'}});
 }
 
 // Reads up to `limit` bytes, growing the buffer only as data arrives.
@@ -131,6 +135,8 @@ std::optional<LoadedSample> readAiffStream(std::FILE* file, std::int32_t tailFra
                 std::memcpy(extended, body + 8, sizeof extended);
                 format.rate = aiffSampleRate(extended);
                 if (size > 18 && !skipBytes(file, size - 18u)) break;
+                // A shorter chunk was read as 18 bytes anyway; its pad is past.
+                if (size >= 18) skipPad(file, size);
             } else if (std::memcmp(chunk, "SSND", 4) == 0) {
                 // Samples of another depth are refused below, without reading them.
                 if (format.bits != 16) break;
@@ -140,7 +146,9 @@ std::optional<LoadedSample> readAiffStream(std::FILE* file, std::int32_t tailFra
                 }
                 sample = readSoundChunk(file, size, format, tailFrames);
                 break;
-            } else if (!skipBytes(file, size)) {
+            } else if (skipBytes(file, size)) {
+                skipPad(file, size);
+            } else {
                 break;
             }
         }

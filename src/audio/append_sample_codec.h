@@ -1,8 +1,9 @@
 // Sample conversions of the append routines: one stored sample of a target
-// file to and from a double in sixteen-bit scale. They differ from the WAV
-// writers on purpose: 8-bit samples are centred on 127.5 (so that reading and
-// rewriting an 8-bit file reproduces its bytes exactly) and integer depths
-// truncate before they are limited.
+// file to and from a double in sixteen-bit scale, by the file reading and the
+// append writing conventions of base/sample_format.h. They differ from the WAV
+// writer on purpose: 8-bit samples are written centred on 127.5 (so that
+// reading and rewriting an 8-bit file reproduces its bytes exactly) and
+// integer depths truncate before they are limited.
 #pragma once
 
 #include <cstdint>

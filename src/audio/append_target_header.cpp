@@ -3,22 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace kestrand {
 
 namespace {
-
-std::uint16_t u16At(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t u32At(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void putU32(std::array<std::uint8_t, kAppendHeaderBytes>& b, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 bool textAt(std::span<const std::uint8_t> b, std::size_t at, const char (&text)[5]) {
     return std::memcmp(b.data() + at, text, 4) == 0;
@@ -39,20 +28,20 @@ std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::u
         reason = "it is not a WAV file";
         return std::nullopt;
     }
-    if (!textAt(bytes, 12, "fmt ") || u32At(bytes, 16) != 16 || !textAt(bytes, 36, "data")) {
+    if (!textAt(bytes, 12, "fmt ") || loadU32(bytes.data() + 16) != 16 || !textAt(bytes, 36, "data")) {
         reason = "its header is not the plain 44-byte form this program writes";
         return std::nullopt;
     }
     AppendTargetHeader h;
     std::copy_n(bytes.begin(), kAppendHeaderBytes, h.bytes.begin());
-    h.riffSize = u32At(bytes, 4);
-    h.formatTag = u16At(bytes, 20);
-    h.channels = u16At(bytes, 22);
-    h.sampleRate = u32At(bytes, 24);
-    const std::uint32_t byteRate = u32At(bytes, 28);
-    h.blockAlign = u16At(bytes, 32);
-    h.bitsPerSample = u16At(bytes, 34);
-    h.dataBytes = u32At(bytes, 40);
+    h.riffSize = loadU32(bytes.data() + 4);
+    h.formatTag = loadU16(bytes.data() + 20);
+    h.channels = loadU16(bytes.data() + 22);
+    h.sampleRate = loadU32(bytes.data() + 24);
+    const std::uint32_t byteRate = loadU32(bytes.data() + 28);
+    h.blockAlign = loadU16(bytes.data() + 32);
+    h.bitsPerSample = loadU16(bytes.data() + 34);
+    h.dataBytes = loadU32(bytes.data() + 40);
     if (h.channels != 1) {
         reason = "it does not have exactly one channel";
         return std::nullopt;
@@ -74,8 +63,8 @@ std::optional<AppendTargetHeader> parseAppendTargetHeader(std::span<const std::u
 std::array<std::uint8_t, kAppendHeaderBytes> withSizes(const AppendTargetHeader& header, std::uint32_t riffSize,
                                                        std::uint32_t dataBytes) {
     std::array<std::uint8_t, kAppendHeaderBytes> bytes = header.bytes;
-    putU32(bytes, 4, riffSize);
-    putU32(bytes, 40, dataBytes);
+    storeU32(bytes.data() + 4, riffSize);
+    storeU32(bytes.data() + 40, dataBytes);
     return bytes;
 }
 

@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "audio/append_sample_codec.h"
 #include "audio/append_target_header.h"
+#include "audio/append_undo.h"
+#include "audio/file_ranges.h"
 #include "audio/wave_writer.h"
+#include "base/byte_hash.h"
+#include "base/little_endian.h"
 #include "base/number_text.h"
 #include "platform/console.h"
+#include "platform/file_lock.h"
+#include "platform/file_update.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -20,57 +27,72 @@ namespace {
 
 // The largest data size whose RIFF size (data + 36) still fits the 32-bit field.
 constexpr std::int64_t kMaxDataBytes = 0xFFFFFFFFLL - 36;
-constexpr std::size_t kCopyChunk = 1 << 20;
+// How long an append waits for another process's append to the same target.
+// One takes milliseconds; a holder that is stuck for this long is not waited for.
+constexpr std::chrono::seconds kLockLimit{60};
 
 void refuse(const std::wstring& path, const char* reason) {
     printErr("Cannot append the note to %s: %s. The file is left unchanged.\n", narrow(path).c_str(), reason);
 }
 
-// The length of an open file in bytes, the position left at the start;
-// nothing when it cannot be told.
-std::optional<std::uint64_t> fileLength(std::FILE* file) { return openFileLength(file); }
-
-std::optional<std::uint64_t> fileLengthAt(const std::wstring& path) {
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::wstring& path) {
     FilePtr file = openFile(path, "rb");
     if (!file) return std::nullopt;
-    return fileLength(file.get());
+    const auto length = openFileLength(file.get());
+    if (!length || *length > (std::uint64_t{1} << 31)) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(*length));
+    if (!readFileRange(file.get(), 0, bytes)) return std::nullopt;
+    return bytes;
 }
 
-bool writeAll(std::FILE* out, std::span<const std::uint8_t> bytes) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-}
-
-bool readAll(std::FILE* in, std::span<std::uint8_t> bytes) {
-    return bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), in) == bytes.size();
-}
-
-bool copyBytes(std::FILE* in, std::FILE* out, std::uint64_t count) {
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk)));
-    while (count > 0) {
-        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
-        const std::span<std::uint8_t> chunk(buffer.data(), part);
-        if (!readAll(in, chunk) || !writeAll(out, chunk)) return false;
-        count -= part;
+// Settles the undo record that a killed append left beside the target, if
+// any: the target is then the old or the new song, whole. False (after a
+// message) when a record that belongs to the target cannot be settled; the
+// record stays for the next try.
+bool settleLeftUndo(const std::wstring& path, std::FILE* target) {
+    const std::wstring undoPath = appendUndoPath(path);
+    if (!fileExists(undoPath)) return true;
+    const auto bytes = readWholeFile(undoPath);
+    // A record cut short was being written when its process died, before
+    // anything of the target changed.
+    const auto undo = bytes ? decodeAppendUndo(*bytes) : std::nullopt;
+    if (undo && settleAppendUndo(target, *undo) == UndoOutcome::Failed) {
+        refuse(path, "an interrupted earlier append could not be rolled back");
+        return false;
     }
+    removeFile(undoPath);
     return true;
 }
 
-bool writeZeros(std::FILE* out, std::uint64_t count) {
-    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyChunk)), 0);
-    while (count > 0) {
-        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(count, zeros.size()));
-        if (!writeAll(out, std::span<const std::uint8_t>(zeros.data(), part))) return false;
-        count -= part;
-    }
-    return true;
+// Writes the undo record and puts it on stable storage, name included.
+bool writeUndo(const std::wstring& undoPath, const AppendUndo& undo) {
+    const std::vector<std::uint8_t> bytes = encodeAppendUndo(undo);
+    FilePtr file = openFile(undoPath, "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    ok = flushToStableStorage(file.get()) && ok;
+    ok = std::fclose(file.release()) == 0 && ok;
+    ok = ok && flushFolderOf(undoPath);
+    if (!ok) removeFile(undoPath);
+    return ok;
 }
 
-// Finishes a new version written under `temporary`: renames it over `path`
-// when everything went well, removes it otherwise.
-bool putInPlace(const std::wstring& temporary, const std::wstring& path, bool written) {
-    if (written && replaceFile(temporary, path)) return true;
-    removeFile(temporary);
-    return false;
+// Makes a new target from a finished file under a temporary name, flushed to
+// stable storage first. Placed when the target was made; NameTaken when
+// another process made it first (the temporary file is then gone too).
+PlaceResult placeNewTarget(const std::wstring& temporary, const std::wstring& path, bool written) {
+    if (written) {
+        FilePtr file = openFile(temporary, "r+b");
+        written = file && flushToStableStorage(file.get());
+        if (file) written = std::fclose(file.release()) == 0 && written;
+    }
+    const PlaceResult result = written ? renameIfAbsent(temporary, path) : PlaceResult::Failed;
+    if (result == PlaceResult::Placed) {
+        flushFolderOf(path);
+    } else {
+        removeFile(temporary);
+    }
+    return result;
 }
 
 struct AppendOutcome {
@@ -79,22 +101,33 @@ struct AppendOutcome {
     std::uint32_t riffSize = 0;  // the new RIFF size
 };
 
-// The steps both variants share. `mix(tailBytes, n, header)` mixes the file's
-// last n frames into the note; `encode(header)` gives the note's bytes in the
-// file's format. Nothing (after a message) when the target is refused or the
-// new version cannot be written; the target is then unchanged.
+// The steps both variants share, on an existing target. `mix(tailBytes, n,
+// header)` mixes the file's last n frames into the note; `encode(header)`
+// gives the note's bytes in the file's format. The target is locked against
+// other appends from reading its header to the end of the change, and
+// changed in place: the mixed frames and the note are written from the first
+// mixed frame on, then the header's sizes, all covered by an undo record.
+// Nothing (after a message) when the target is refused or the change cannot
+// be made; the target is then the old song.
 template <typename Mix, typename Encode>
 std::optional<AppendOutcome> appendToTarget(const std::wstring& path, AppendFormats formats, std::int32_t count,
                                             float overlap, float endPos, std::int32_t sampleRate, Mix mix,
                                             Encode encode) {
-    FilePtr source = openFile(path, "r+b");
-    if (!source) {
+    const LockAttempt lock = lockFile(path, kLockLimit);
+    if (lock.outcome == LockOutcome::TimedOut) {
+        refuse(path, "another process has been changing it for a minute");
+        return std::nullopt;
+    }
+    FilePtr target = openFile(path, "r+b");
+    if (!target) {
         refuse(path, "it cannot be opened for update");
         return std::nullopt;
     }
-    const std::optional<std::uint64_t> length = fileLength(source.get());
+    if (!settleLeftUndo(path, target.get())) return std::nullopt;
+
+    const std::optional<std::uint64_t> length = openFileLength(target.get());
     std::array<std::uint8_t, kAppendHeaderBytes> raw{};
-    const std::size_t got = length ? std::fread(raw.data(), 1, raw.size(), source.get()) : 0;
+    const std::size_t got = length ? std::fread(raw.data(), 1, raw.size(), target.get()) : 0;
     std::string reason = "its length cannot be read";
     const std::optional<AppendTargetHeader> header =
         length ? parseAppendTargetHeader(std::span<const std::uint8_t>(raw.data(), got), *length, formats, reason)
@@ -115,29 +148,59 @@ std::optional<AppendOutcome> appendToTarget(const std::wstring& path, AppendForm
     }
     const auto newData = static_cast<std::uint32_t>(newDataBytes);
     const std::uint32_t newRiff = newData + 36;
-    const std::int64_t mixedBytes = std::max<std::int64_t>(n, 0) * blockAlign;
 
-    const std::wstring temporary = temporarySiblingPath(path);
-    FilePtr out = openFile(temporary, "wb");
-    if (!out) {
-        refuse(path, "no temporary file can be created beside it");
+    AppendUndo undo;
+    undo.oldLength = *length;
+    undo.newLength = kAppendHeaderBytes + static_cast<std::uint64_t>(newData);
+    undo.changeStart = undo.oldLength - static_cast<std::uint64_t>(std::max<std::int64_t>(n, 0) * blockAlign);
+    undo.oldHeader = header->bytes;
+    undo.newHeader = withSizes(*header, newRiff, newData);
+    undo.oldBytes.resize(static_cast<std::size_t>(undo.oldLength - undo.changeStart));
+    if (!readFileRange(target.get(), undo.changeStart, undo.oldBytes)) {
+        refuse(path, "its last frames cannot be read");
         return std::nullopt;
     }
-    const auto newHeader = withSizes(*header, newRiff, newData);
-    bool ok = writeAll(out.get(), newHeader);
-    ok = ok && copyBytes(source.get(), out.get(), static_cast<std::uint64_t>(header->dataBytes - mixedBytes));
-    std::vector<std::uint8_t> lastFrames(static_cast<std::size_t>(mixedBytes));
-    ok = ok && readAll(source.get(), lastFrames);
-    if (ok && n > 0) mix(std::span<const std::uint8_t>(lastFrames), n, *header);
-    if (ok && n < 0) ok = writeZeros(out.get(), static_cast<std::uint64_t>(-n * blockAlign));
-    ok = ok && writeAll(out.get(), encode(*header));
-    ok = ok && std::fflush(out.get()) == 0 && std::ferror(out.get()) == 0;
-    if (std::fclose(out.release()) != 0) ok = false;
-    source.reset();
-    if (!putInPlace(temporary, path, ok)) {
-        refuse(path, "the new version could not be written");
+    if (n > 0) mix(std::span<const std::uint8_t>(undo.oldBytes), n, *header);
+    // Everything from the first changed byte to the new end: silence for a
+    // negative overlap, then the note with its mixed start.
+    std::vector<std::uint8_t> change(n < 0 ? static_cast<std::size_t>(-n * blockAlign) : 0, 0);
+    const std::vector<std::uint8_t> note = encode(*header);
+    change.insert(change.end(), note.begin(), note.end());
+    const ByteRange guard = appendUndoGuard(undo.changeStart);
+    const auto guardHash = hashFileRange(target.get(), guard.first, guard.end);
+    if (!guardHash) {
+        refuse(path, "its data cannot be read");
         return std::nullopt;
     }
+    undo.guardHash = *guardHash;
+    undo.changedHash = hashBytes(change);
+
+    const std::wstring undoPath = appendUndoPath(path);
+    if (!writeUndo(undoPath, undo)) {
+        refuse(path, "no undo record can be written beside it");
+        return std::nullopt;
+    }
+    const bool changed = writeFileRange(target.get(), undo.changeStart, change) &&
+                         writeFileRange(target.get(), 0, undo.newHeader) && flushToStableStorage(target.get());
+    if (!changed) {
+        // A full disk or a failing device: back to the old song now, or by
+        // the next append from the record if even that fails. The stream
+        // that failed may still hold bytes it could not write, so the roll
+        // back goes through a fresh one.
+        target.reset();
+        target = openFile(path, "r+b");
+        if (target && settleAppendUndo(target.get(), undo) == UndoOutcome::RolledBack) {
+            removeFile(undoPath);
+            refuse(path, "the change could not be written (is the disk full?)");
+        } else {
+            printErr(
+                "Cannot append the note to %s: the change could not be written; the next append restores the "
+                "previous song.\n",
+                narrow(path).c_str());
+        }
+        return std::nullopt;
+    }
+    removeFile(undoPath);
     return AppendOutcome{*header, n, newRiff};
 }
 
@@ -161,11 +224,15 @@ void mixIntoWaveSamples(const std::wstring& targetPath, std::span<double> note, 
         const int bits = bitsPerSample;
         const std::wstring temporary = temporarySiblingPath(targetPath);
         const long long written = writeWaveSamples(temporary, values, bits, 1, sampleRate, bits >= 32 ? 3 : 1);
-        const bool ok = written >= 0 && fileLengthAt(temporary) == static_cast<std::uint64_t>(written);
-        if (!putInPlace(temporary, targetPath, ok)) {
-            printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
-        }
-        return;
+        const auto length = [&] {
+            FilePtr file = openFile(temporary, "rb");
+            return file ? openFileLength(file.get()) : std::nullopt;
+        }();
+        const PlaceResult placed =
+            placeNewTarget(temporary, targetPath, written >= 0 && length == static_cast<std::uint64_t>(written));
+        if (placed == PlaceResult::Failed) printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
+        // Another process made the target first: the note goes onto its end.
+        if (placed != PlaceResult::NameTaken) return;
     }
 
     auto mix = [&values](std::span<const std::uint8_t> last, std::int64_t n, const AppendTargetHeader& h) {
@@ -199,9 +266,7 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
     auto littleEndian = [&values] {
         std::vector<std::uint8_t> bytes(values.size() * 2);
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const auto v = static_cast<std::uint16_t>(values[i]);
-            bytes[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-            bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+            storeU16(bytes.data() + 2 * i, static_cast<std::uint16_t>(values[i]));
         }
         return bytes;
     };
@@ -209,18 +274,20 @@ void mixIntoWaveInt16(const std::wstring& targetPath, std::span<std::int16_t> no
     if (!fileExists(targetPath)) {
         const std::wstring temporary = temporarySiblingPath(targetPath);
         const std::vector<std::uint8_t> bytes = littleEndian();
-        const bool ok = writeWaveBytes(temporary, bytes, 16, 1, sampleRate) == 0 &&
-                        fileLengthAt(temporary) == bytes.size() + kAppendHeaderBytes;
-        if (!putInPlace(temporary, targetPath, ok)) {
-            printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
-        }
-        return;
+        const auto length = [&] {
+            FilePtr file = openFile(temporary, "rb");
+            return file ? openFileLength(file.get()) : std::nullopt;
+        };
+        const bool written =
+            writeWaveBytes(temporary, bytes, 16, 1, sampleRate) == 0 && length() == bytes.size() + kAppendHeaderBytes;
+        const PlaceResult placed = placeNewTarget(temporary, targetPath, written);
+        if (placed == PlaceResult::Failed) printErr("Cannot create %s for the note.\n", narrow(targetPath).c_str());
+        if (placed != PlaceResult::NameTaken) return;
     }
 
     auto mix = [&values](std::span<const std::uint8_t> last, std::int64_t n, const AppendTargetHeader&) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-            const int fileSample =
-                static_cast<std::int16_t>(static_cast<std::uint16_t>(last[2 * i] | (last[2 * i + 1] << 8)));
+            const int fileSample = loadS16(last.data() + 2 * i);
             values[i] = static_cast<std::int16_t>(std::clamp(values[i] + fileSample, -32768, 32767));
         }
     };

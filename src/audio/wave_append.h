@@ -10,12 +10,21 @@
 // r), e = truncate(endPos x r); n = o when e >= 0, else o - e. A positive n is
 // limited to the frames already in the target and to the note's length.
 //
-// The target is never changed in place: the new version is written under a
-// temporary name beside it and renamed over it, so that a failed or
-// interrupted append leaves the previous file as it was. A target that is not
-// a file these routines could have written is refused with a message on
-// standard error and left untouched. A missing target is created with the
-// note alone, exactly as the WAV writers would write it.
+// The target is changed in place, so that an append costs in proportion to
+// the note, not to the song: the mixed frames and the note are written from
+// the first mixed frame on, then the header's sizes. Appends from several
+// processes are serialised by a lock on the target held from reading its
+// header to the end of the change, so each note lands after the previous
+// one. Before the change an undo record (the old header and the bytes the
+// change overwrites) is put on stable storage beside the target; a change
+// that fails (a full disk) is rolled back at once, and one that a kill
+// interrupted is rolled back by the next append, so the target is always
+// the old song or the new one, whole. A target that is not a file these
+// routines could have written is refused with a message on standard error
+// and left untouched. A missing target is created with the note alone,
+// exactly as the WAV writers would write it, under a temporary name put in
+// place only while the name is free: of several processes creating it at
+// once one creates it and the others append to it.
 #pragma once
 
 #include <cstdint>

@@ -22,6 +22,9 @@ struct WaveInfo {
     // For WAVE_FORMAT_EXTENSIBLE (tag 0xFFFE) files: the first two bytes of the
     // subformat GUID (1 integer PCM, 3 IEEE float); 0 otherwise.
     std::uint16_t subFormat = 0;
+
+    // Equal when every field is.
+    bool operator==(const WaveInfo&) const = default;
 };
 
 inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;

@@ -6,6 +6,7 @@
 #include <new>
 #include <string_view>
 
+#include "audio/chunk_padding.h"
 #include "audio/stream_reading.h"
 #include "audio/wave_format_chunk.h"
 #include "audio/wave_sample_conversion.h"
@@ -17,7 +18,13 @@ namespace kestrand {
 
 namespace {
 
-using ChunkId = std::array<char, 4>;
+constexpr ChunkId kFormatId{'f', 'm', 't', ' '};
+constexpr ChunkId kDataId{'d', 'a', 't', 'a'};
+
+// After a chunk's body: past its pad byte when the file has one.
+void skipPad(std::FILE* file, std::uint32_t size) {
+    skipPadByte(file, size, SizeOrder::LittleEndian, {kFormatId, kDataId});
+}
 
 // The zero tail is a caller's request, not the file's; past this size it is
 // refused instead of allocated.
@@ -100,11 +107,13 @@ std::optional<LoadedSample> readWaveBytes(const std::wstring& path, std::int32_t
 
     WaveInfo info;
     bool formatSeen = false;
+    // An empty data chunk stands only when no other follows it.
+    std::optional<LoadedSample> emptyData;
     ChunkId id{};
     while (readId(file.get(), id)) {
         std::uint32_t size = 0;
+        if (!readSize(file.get(), size)) break;
         if (idIs(id, "fmt ")) {
-            if (!readSize(file.get(), size)) break;
             if (size < 16) {
                 writeErr(kShortFormat);
                 return std::nullopt;
@@ -112,19 +121,18 @@ std::optional<LoadedSample> readWaveBytes(const std::wstring& path, std::int32_t
             readFormatBody(file.get(), size, info);
             formatSeen = true;
         } else if (idIs(id, "data")) {
-            if (!readSize(file.get(), size)) break;
             if (const auto problem = formatProblem(formatSeen, info)) {
                 writeErr(*problem);
                 return std::nullopt;
             }
-            return readDataBytes(file.get(), size, info, tailFrames);
+            if (size != 0) return readDataBytes(file.get(), size, info, tailFrames);
+            if (!emptyData) emptyData = readDataBytes(file.get(), 0, info, tailFrames);
         } else {
-            if (!readSize(file.get(), size)) break;
-            // Exactly the declared size: no pad byte is skipped after an odd size.
             skipForward(file.get(), size);
         }
+        skipPad(file.get(), size);
     }
-    return std::nullopt;
+    return emptyData;
 }
 
 std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, WaveInfo& info, std::uint32_t& frameCount,
@@ -140,7 +148,7 @@ std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, Wav
     bool formatSeen = false;
     ChunkId id{};
     std::uint32_t size = 0;
-    while (readId(file.get(), id) && readSize(file.get(), size) && size != 0) {
+    while (readId(file.get(), id) && readSize(file.get(), size)) {
         if (idIs(id, "fmt ")) {
             if (size < 16) {
                 writeErr(kShortFormat);
@@ -148,7 +156,7 @@ std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, Wav
             }
             readFormatBody(file.get(), size, info);
             formatSeen = true;
-        } else if (idIs(id, "data")) {
+        } else if (idIs(id, "data") && size != 0) {
             if (const auto problem = formatProblem(formatSeen, info)) {
                 writeErr(*problem);
                 return std::nullopt;
@@ -177,8 +185,10 @@ std::optional<std::vector<double>> readWaveSamples(const std::wstring& path, Wav
                           std::span<double>(samples.data(), frames * info.channels));
             return samples;
         } else {
+            // Other chunks, and an empty data chunk that a real one may follow.
             skipForward(file.get(), size);
         }
+        skipPad(file.get(), size);
     }
     return std::nullopt;
 }

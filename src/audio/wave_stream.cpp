@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "audio/wave_format_chunk.h"
+#include "base/little_endian.h"
 #include "platform/console.h"
 
 namespace kestrand {
@@ -15,15 +16,6 @@ namespace {
 constexpr std::size_t kMaxStreamBytes = 0xFFFFFFFFu - 1023u;
 constexpr std::size_t kBlockSize = 1024;
 
-std::uint16_t u16At(std::span<const std::uint8_t, kCanonicalHeaderSize> h, std::size_t at) {
-    return static_cast<std::uint16_t>(h[at] | (h[at + 1] << 8));
-}
-
-std::uint32_t u32At(std::span<const std::uint8_t, kCanonicalHeaderSize> h, std::size_t at) {
-    return static_cast<std::uint32_t>(h[at]) | (static_cast<std::uint32_t>(h[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(h[at + 2]) << 16) | (static_cast<std::uint32_t>(h[at + 3]) << 24);
-}
-
 }  // namespace
 
 bool isRiffWaveHeader(std::span<const std::uint8_t, kCanonicalHeaderSize> header) {
@@ -33,13 +25,13 @@ bool isRiffWaveHeader(std::span<const std::uint8_t, kCanonicalHeaderSize> header
 WaveInfo waveInfoFromHeader(std::span<const std::uint8_t, kCanonicalHeaderSize> header) {
     WaveInfo info;
     std::memcpy(info.chunkId.data(), header.data() + 12, 4);
-    info.chunkSize = u32At(header, 16);
-    info.formatTag = u16At(header, 20);
-    info.channels = u16At(header, 22);
-    info.samplesPerSec = u32At(header, 24);
-    info.avgBytesPerSec = u32At(header, 28);
-    info.blockAlign = u16At(header, 32);
-    info.bitsPerSample = u16At(header, 34);
+    info.chunkSize = loadU32(header.data() + 16);
+    info.formatTag = loadU16(header.data() + 20);
+    info.channels = loadU16(header.data() + 22);
+    info.samplesPerSec = loadU32(header.data() + 24);
+    info.avgBytesPerSec = loadU32(header.data() + 28);
+    info.blockAlign = loadU16(header.data() + 32);
+    info.bitsPerSample = loadU16(header.data() + 34);
     return info;
 }
 

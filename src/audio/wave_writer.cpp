@@ -1,12 +1,8 @@
 #include "audio/wave_writer.h"
 
-#include <cstdio>
-#include <vector>
-
 #include "audio/wave_sample_conversion.h"
 #include "base/little_endian.h"
-#include "platform/console.h"
-#include "platform/files.h"
+#include "platform/whole_file.h"
 
 namespace kestrand {
 
@@ -42,16 +38,25 @@ void appendHeader(std::vector<std::uint8_t>& out, const HeaderFields& h) {
     appendU32(out, h.dataBytes);
 }
 
-bool writeAll(std::FILE* file, const std::vector<std::uint8_t>& bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+long long frameCount(std::size_t sampleCount, int channels) {
+    return channels > 0 ? static_cast<long long>(sampleCount) / channels : 0;
+}
+
+// Data bytes: (bits / 8) x frames x channels with bits / 8 taken first.
+long long dataBytesOf(std::size_t sampleCount, int bitsPerSample, int channels) {
+    return static_cast<long long>(bitsPerSample / 8) * frameCount(sampleCount, channels) * channels;
+}
+
+// A finished image into a file, whole or not at all; "nul" discards it.
+bool writeImage(const std::wstring& path, std::span<const std::uint8_t> image) {
+    if (path == L"nul") return true;
+    return static_cast<bool>(writeWholeFile(path, image, Durability::Cache));
 }
 
 }  // namespace
 
-int writeWaveBytes(const std::wstring& path, std::span<const std::uint8_t> bytes, int bitsPerSample, int channels,
-                   int sampleRate) {
-    FilePtr file = openFile(path, "wb");
-    if (!file) return -1;
+std::vector<std::uint8_t> waveBytesImage(std::span<const std::uint8_t> bytes, int bitsPerSample, int channels,
+                                         int sampleRate) {
     HeaderFields h;
     h.formatTag = bitsPerSample == 32 ? 3 : 1;
     h.channels = channels;
@@ -63,19 +68,19 @@ int writeWaveBytes(const std::wstring& path, std::span<const std::uint8_t> bytes
     image.reserve(44 + bytes.size());
     appendHeader(image, h);
     image.insert(image.end(), bytes.begin(), bytes.end());
-    writeAll(file.get(), image);  // write errors are not reported
-    return 0;
+    return image;
 }
 
-long long writeWaveSamples(const std::wstring& path, std::span<const double> samples, int bitsPerSample, int channels,
-                           int sampleRate, int formatTag) {
-    // `samples` holds frames x channels interleaved values.
-    const long long frames = channels > 0 ? static_cast<long long>(samples.size()) / channels : 0;
+long long waveSamplesFileSize(std::size_t sampleCount, int bitsPerSample, int channels) {
+    return dataBytesOf(sampleCount, bitsPerSample, channels) + 44;
+}
+
+std::vector<std::uint8_t> waveSamplesImage(std::span<const double> samples, int bitsPerSample, int channels,
+                                           int sampleRate, int formatTag) {
+    const long long frames = frameCount(samples.size(), channels);
     const std::span<const double> values =
         samples.first(static_cast<std::size_t>(frames * (channels > 0 ? channels : 0)));
-    // Data bytes: (bits / 8) x frames x channels with bits / 8 taken first; the
-    // RIFF size: (frames x bits / 8) x channels + 36.
-    const long long dataBytes = static_cast<long long>(bitsPerSample / 8) * frames * channels;
+    // The RIFF size: (frames x bits / 8) x channels + 36.
     const long long riffBody = frames * bitsPerSample / 8 * channels + 36;
 
     HeaderFields h;
@@ -83,24 +88,26 @@ long long writeWaveSamples(const std::wstring& path, std::span<const double> sam
     h.channels = channels;
     h.sampleRate = sampleRate;
     h.bitsPerSample = bitsPerSample;
-    h.dataBytes = static_cast<std::uint32_t>(dataBytes);
+    h.dataBytes = static_cast<std::uint32_t>(dataBytesOf(samples.size(), bitsPerSample, channels));
     h.riffSize = static_cast<std::uint32_t>(riffBody);
 
     std::vector<std::uint8_t> image;
     image.reserve(44 + values.size() * encodedSampleBytes(bitsPerSample));
     appendHeader(image, h);
     encodeSamples(values, bitsPerSample, formatTag, image);
+    return image;
+}
 
-    if (path == L"-") {
-        setStdoutBinary();
-        writeAll(stdout, image);
-        std::fflush(stdout);  // standard output stays open
-        return dataBytes + 44;
-    }
-    FilePtr file = openFile(path, "wb");
-    if (!file) return -1;
-    writeAll(file.get(), image);
-    return dataBytes + 44;
+int writeWaveBytes(const std::wstring& path, std::span<const std::uint8_t> bytes, int bitsPerSample, int channels,
+                   int sampleRate) {
+    return writeImage(path, waveBytesImage(bytes, bitsPerSample, channels, sampleRate)) ? 0 : -1;
+}
+
+long long writeWaveSamples(const std::wstring& path, std::span<const double> samples, int bitsPerSample, int channels,
+                           int sampleRate, int formatTag) {
+    const std::vector<std::uint8_t> image = waveSamplesImage(samples, bitsPerSample, channels, sampleRate, formatTag);
+    const bool written = path == L"-" ? static_cast<bool>(writeStandardOutput(image)) : writeImage(path, image);
+    return written ? waveSamplesFileSize(samples.size(), bitsPerSample, channels) : -1;
 }
 
 }  // namespace kestrand

@@ -36,6 +36,24 @@ inline float loadF32(const std::uint8_t* p) { return std::bit_cast<float>(loadU3
 
 inline double loadF64(const std::uint8_t* p) { return std::bit_cast<double>(loadU64(p)); }
 
+// Writes the low 2 / 3 / 4 / 8 bytes of a value at `p`, lowest byte first.
+inline void storeU16(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value & 0xFFu);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void storeU24(std::uint8_t* p, std::uint32_t value) {
+    for (int i = 0; i < 3; ++i) p[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFFu);
+}
+
+inline void storeU32(std::uint8_t* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFFu);
+}
+
+inline void storeU64(std::uint8_t* p, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFFu);
+}
+
 // Appends a little-endian value to `out`.
 inline void appendU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value & 0xFFu));

@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
@@ -17,11 +18,19 @@ namespace {
 
 float readFloat(std::wstring_view text) { return static_cast<float>(parseDecimal(text)); }
 
+// True when argument 1 is a command line or a module with its argument
+// rather than a sample: it holds ".exe " or ".dll " and is not the name of an
+// existing file (a sample's name may hold anything).
+bool namesCommandOrModule(const std::wstring& argument) {
+    return (argument.find(L".exe ") != std::wstring::npos || argument.find(L".dll ") != std::wstring::npos) &&
+           !isRegularFile(argument);
+}
+
 // Argument 1 as the loaders see it: the loadmodule prefix, or the cut of
 // double extensions such as ".mp3.wav" (hosts append ".wav" to any name).
 std::wstring composeInputText(const std::wstring& argument) {
     const auto module = getEnvironment(L"loadmodule");
-    if (module && argument.find(L".exe ") == std::wstring::npos && argument.find(L".dll ") == std::wstring::npos) {
+    if (module && !namesCommandOrModule(argument)) {
         const std::size_t slash = argument.rfind(kPathSeparator);
         const std::wstring name = slash == std::wstring::npos ? argument : argument.substr(slash + 1);
         return *module + L" " + name;
@@ -184,7 +193,7 @@ int parseCommandLine(RenderJob& job, const std::vector<std::wstring>& args) {
     const auto has = [&](int index) { return index < count; };
 
     const std::wstring input = composeInputText(args[1]);
-    if (input.size() > kMaxInputTextLength) {
+    if (characterCount(input) > kMaxInputTextLength) {
         printErr("kestrand: the input name is longer than %zu characters; nothing is rendered.\n", kMaxInputTextLength);
         return 1;
     }

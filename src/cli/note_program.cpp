@@ -1,6 +1,7 @@
 #include "cli/note_program.h"
 
 #include "cli/command_line.h"
+#include "cli/program_info.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "render/list_generation.h"
@@ -35,6 +36,7 @@ int kestrandMain(const std::vector<std::wstring>& args) {
         printBanner();
         return 1;
     }
+    if (answerHelpOrVersion(ProgramKind::Note, args)) return 0;
     RenderJob job;
     const int parsed = parseCommandLine(job, args);
     if (args.size() > 5 && args[5].find(L'G') != std::wstring::npos) {

@@ -7,7 +7,8 @@
 namespace kestrand {
 
 // args[0] is the program name. Returns the exit status: 1 without any
-// argument (after the banner), otherwise 0.
+// argument (after the banner), otherwise 0. "--help" or "--version" as the
+// only argument prints that text and renders nothing.
 int kestrandMain(const std::vector<std::wstring>& args);
 
 // The two banner lines.

@@ -3,7 +3,9 @@
 #include <cwctype>
 
 #include "cli/parameter_job.h"
+#include "platform/console.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
@@ -27,10 +29,16 @@ bool equalsIgnoringCase(std::wstring_view text, std::wstring_view lowerName) {
     return true;
 }
 
-// A file that cannot be opened contributes nothing.
+// A file that cannot be opened contributes nothing. Only files are read: a
+// named pipe or device would keep the program waiting for a writer.
 void readParameterFile(RenderJob& job, const std::wstring& path) {
-    FilePtr file = openFile(path, "rb");
-    if (file) readParameterLines(job, file.get());
+    const InputFile input = openInputFile(path);
+    if (input.file) {
+        readParameterLines(job, input.file.get());
+    } else if (input.kind != FileKind::Missing && input.kind != FileKind::Regular) {
+        printErr("The parameter file %s is %s, not a file; it is not read.\n", narrow(path).c_str(),
+                 fileKindText(input.kind));
+    }
 }
 
 }  // namespace

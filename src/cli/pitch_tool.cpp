@@ -7,6 +7,7 @@
 #include "base/number_text.h"
 #include "bend/pitch_bend.h"
 #include "bend/pitch_codec.h"
+#include "cli/program_info.h"
 #include "platform/console.h"
 #include "platform/text.h"
 
@@ -154,6 +155,7 @@ PitchToolResult runPitchTool(const std::vector<std::wstring>& args, std::FILE* i
 }
 
 int kestrandPitchMain(const std::vector<std::wstring>& args) {
+    if (answerHelpOrVersion(ProgramKind::Pitch, args)) return 0;
     const PitchToolResult result = runPitchTool(args, stdin);
     if (!result.out.empty()) writeOut(result.out);
     if (!result.err.empty()) writeErr(result.err);

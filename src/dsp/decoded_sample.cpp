@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
+#include "dsp/sinc_kernel.h"
 #include "dsp/vector_lanes.h"
 
 namespace kestrand {
@@ -22,46 +22,10 @@ inline std::int64_t floorToInt(double x) {
     return static_cast<double>(t) > x ? t - 1 : t;
 }
 
-// The width-1 kernel cos(pi d / 4) sin(pi d) / (pi d) at the four taps
-// d = -1 - f, -f, 1 - f, 2 - f of a read with fraction f (0 <= f < 1), each
-// multiplied by the same positive factor pi (product of the four d) / sin(pi f).
-// The factor cancels in the normalised sum, and what is left needs no sine
-// of pi f and no division: sin(pi d) is +-sin(pi f) at every tap, and
-// 1 / d_k times the product of all d is the product of the other three. The
-// window cosines at the four taps are rotations of cos(pi f / 4) by quarter
-// turns of pi / 4. At f = 0 only the middle weight is left, as it should be
-// (the tap at d = -2 of a whole position, and the one at d = 2, weigh 0).
-template <class T>
-inline void unitWeights(const T& f, T& u0, T& u1, T& u2, T& u3) {
-    const T x = f * (std::numbers::pi / 4);
-    const T q = x * x;
-    // |x| <= pi / 4: the first omitted terms are below 1e-16.
-    const T cx =
-        1.0 +
-        q * (-1.0 / 2 +
-             q * (1.0 / 24 + q * (-1.0 / 720 + q * (1.0 / 40320 +
-                                                    q * (-1.0 / 3628800 + q * (1.0 / 479001600.0 +
-                                                                               q * (-1.0 / 87178291200.0 +
-                                                                                    q * (1.0 / 20922789888000.0))))))));
-    const T sx =
-        x * (1.0 +
-             q * (-1.0 / 6 +
-                  q * (1.0 / 120 + q * (-1.0 / 5040 + q * (1.0 / 362880 + q * (-1.0 / 39916800 +
-                                                                               q * (1.0 / 6227020800.0 +
-                                                                                    q * (-1.0 / 1307674368000.0))))))));
-    const double root = std::numbers::sqrt2 / 2;
-    const T d0 = -1.0 - f, d1 = -f, d2 = 1.0 - f, d3 = 2.0 - f;
-    const T p01 = d0 * d1, p23 = d2 * d3;
-    u0 = (root * (cx - sx)) * (d1 * p23);
-    u1 = -(cx * (d0 * p23));
-    u2 = (root * (cx + sx)) * (d3 * p01);
-    u3 = -(sx * (d2 * p01));
-}
-
 // One width-1 read whose four taps lie at p[0 .. 3] (frames n - 1 .. n + 2).
 inline double unitRead(const double* p, double f) {
     double u0, u1, u2, u3;
-    unitWeights(f, u0, u1, u2, u3);
+    sinc::unitTapWeights(f, u0, u1, u2, u3);
     return (u0 * p[0] + u1 * p[1] + u2 * p[2] + u3 * p[3]) / (u0 + u1 + u2 + u3);
 }
 
@@ -82,7 +46,7 @@ const SincWidth& unitWidth() {
 
 // Reads four positions at once, one read per lane; positions whose taps are
 // not all decoded go one by one through the byte path.
-template <class Positions>
+template <class Lanes, class Positions>
 [[gnu::always_inline]] inline void unitReads(const DecodedSample& s, Positions positionsAt, std::size_t count,
                                              double* out) {
     const double* values = s.values.data();
@@ -90,16 +54,16 @@ template <class Positions>
     std::size_t i = 0;
     // Floors by rounding to the nearest whole number (adding and taking away
     // 1.5 * 2^52) and stepping down where that went up: exact for |a| < 2^50.
-    const Lanes magic = {6755399441055744.0, 6755399441055744.0, 6755399441055744.0, 6755399441055744.0};
+    const Lanes magic = broadcast<Lanes>(6755399441055744.0);
     const double firstTap = static_cast<double>(s.first) + 1.0;
     const double lastTap = static_cast<double>(std::min<std::int64_t>(limit, 0x7FFFFFF0));  // places fit 32 bits
     for (; i + 4 <= count; i += 4) {
         const Lanes a = positionsAt.four(i);
         Lanes whole = (a + magic) - magic;
-        whole = whole > a ? whole - 1.0 : whole;
+        whole = select(whole > a, whole - 1.0, whole);
         const Lanes at = whole - firstTap;  // place of tap n - 1 in `values`
-        const Index inside = (at >= 0.0) & (at <= lastTap) & (a < 1e15) & (a > -1e15);
-        if (!(inside[0] & inside[1] & inside[2] & inside[3])) {
+        const auto inside = (at >= 0.0) & (at <= lastTap) & (a < 1e15) & (a > -1e15);
+        if (!allSet(inside)) {
             for (std::size_t k = i; k < i + 4; ++k) {
                 double f;
                 const double position = positionsAt.one(k);
@@ -108,12 +72,12 @@ template <class Positions>
             }
             continue;
         }
-        const Int4 place = __builtin_convertvector(at, Int4);
-        Lanes v[4] = {load(values + place[0]), load(values + place[1]), load(values + place[2]),
-                      load(values + place[3])};
+        const Int4 place = truncatedInts(at);
+        Lanes v[4] = {load<Lanes>(values + place[0]), load<Lanes>(values + place[1]), load<Lanes>(values + place[2]),
+                      load<Lanes>(values + place[3])};
         transpose(v);
         Lanes u0, u1, u2, u3;
-        unitWeights(a - whole, u0, u1, u2, u3);
+        sinc::unitTapWeights(a - whole, u0, u1, u2, u3);
         store(out + i, (u0 * v[0] + u1 * v[1] + u2 * v[2] + u3 * v[3]) / (u0 + u1 + u2 + u3));
     }
     for (; i < count; ++i) {
@@ -125,52 +89,64 @@ template <class Positions>
 }
 
 // Positions from a list.
+template <class Lanes>
 struct ListedPositions {
     const double* positions;
     double one(std::size_t i) const { return positions[i]; }
-    Lanes four(std::size_t i) const { return load(positions + i); }
+    [[gnu::always_inline]] Lanes four(std::size_t i) const { return load<Lanes>(positions + i); }
 };
 
 // Positions along a line, start + i * step.
+template <class Lanes>
 struct LinePositions {
     double start, step;
     double one(std::size_t i) const { return start + static_cast<double>(i) * step; }
-    Lanes four(std::size_t i) const {
+    [[gnu::always_inline]] Lanes four(std::size_t i) const {
         const double base = static_cast<double>(i);
-        const Lanes index = {base, base + 1.0, base + 2.0, base + 3.0};
+        const Lanes index = make<Lanes>(base, base + 1.0, base + 2.0, base + 3.0);
         return start + index * step;
     }
 };
 
-KESTRAND_VECTOR_CLONES
-void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
-    unitReads(s, ListedPositions{positions}, count, out);
+template <class Lanes>
+KESTRAND_VECTOR_BODY void unitReadsFromPositionsBody(const DecodedSample& s, const double* positions, std::size_t count,
+                                                     double* out) {
+    unitReads<Lanes>(s, ListedPositions<Lanes>{positions}, count, out);
 }
 
-KESTRAND_VECTOR_CLONES
+void unitReadsFromPositions(const DecodedSample& s, const double* positions, std::size_t count, double* out) {
+    return KESTRAND_VECTOR_CALL(unitReadsFromPositionsBody, s, positions, count, out);
+}
+
+template <class Lanes>
+KESTRAND_VECTOR_BODY void unitReadsAlongLineBody(const DecodedSample& s, double start, double step, std::size_t count,
+                                                 double* out) {
+    unitReads<Lanes>(s, LinePositions<Lanes>{start, step}, count, out);
+}
+
 void unitReadsAlongLine(const DecodedSample& s, double start, double step, std::size_t count, double* out) {
-    unitReads(s, LinePositions{start, step}, count, out);
+    return KESTRAND_VECTOR_CALL(unitReadsAlongLineBody, s, start, step, count, out);
 }
 
 // Reads one whole frame apart all share the fraction of the first: their
 // four weights are worked out once and the run is a four-tap filter.
-KESTRAND_VECTOR_CLONES
-void unitFilter(const double* taps, double f, std::size_t count, double* out) {
+template <class Lanes>
+KESTRAND_VECTOR_BODY void unitFilterBody(const double* taps, double f, std::size_t count, double* out) {
     double u0, u1, u2, u3;
-    unitWeights(f, u0, u1, u2, u3);
+    sinc::unitTapWeights(f, u0, u1, u2, u3);
     const double sum = u0 + u1 + u2 + u3;
     const double w0 = u0 / sum, w1 = u1 / sum, w2 = u2 / sum, w3 = u3 / sum;
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        Lanes a, b, c, d;
-        std::memcpy(&a, taps + i, sizeof a);
-        std::memcpy(&b, taps + i + 1, sizeof b);
-        std::memcpy(&c, taps + i + 2, sizeof c);
-        std::memcpy(&d, taps + i + 3, sizeof d);
-        const Lanes r = w0 * a + w1 * b + w2 * c + w3 * d;
-        std::memcpy(out + i, &r, sizeof r);
+        const Lanes a = load<Lanes>(taps + i), b = load<Lanes>(taps + i + 1);
+        const Lanes c = load<Lanes>(taps + i + 2), d = load<Lanes>(taps + i + 3);
+        store(out + i, w0 * a + w1 * b + w2 * c + w3 * d);
     }
     for (; i < count; ++i) out[i] = w0 * taps[i] + w1 * taps[i + 1] + w2 * taps[i + 2] + w3 * taps[i + 3];
+}
+
+void unitFilter(const double* taps, double f, std::size_t count, double* out) {
+    return KESTRAND_VECTOR_CALL(unitFilterBody, taps, f, count, out);
 }
 
 }  // namespace
@@ -184,18 +160,17 @@ DecodedSample decodeSample(const SampleView& view, std::int64_t from, std::int64
     const double pad = sampleTypePadValue(view.type);
     const std::int64_t inFrom = std::clamp<std::int64_t>(from, 0, std::max<std::int64_t>(view.frames, 0));
     const std::int64_t inTo = std::clamp<std::int64_t>(to, inFrom, std::max<std::int64_t>(view.frames, 0));
-    double* values = s.values.data();  // values[k - from] for frame k
+    double* values = s.values.data();  // values[k - from] for frame k, each written once
     for (std::int64_t k = from; k < inFrom; ++k) values[k - from] = pad;
-    if (view.type == SampleType::S16) {
-        // The common case without a switch per frame.
-        const std::size_t step = 2 * static_cast<std::size_t>(view.stride);
-        const std::uint8_t* p = view.bytes.data() + static_cast<std::size_t>(inFrom) * step;
-        for (std::int64_t k = inFrom; k < inTo; ++k, p += step) {
-            values[k - from] = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    // One loop per encoding, without a switch per frame.
+    const std::size_t step =
+        static_cast<std::size_t>(sampleTypeBytes(view.type)) * static_cast<std::size_t>(view.stride);
+    const std::uint8_t* bytes = view.bytes.data();
+    withSampleType(view.type, [&]<SampleType T>() {
+        for (std::int64_t k = inFrom; k < inTo; ++k) {
+            values[k - from] = readSixteenBit<T>(bytes + static_cast<std::size_t>(k) * step, kEngineScales);
         }
-    } else {
-        for (std::int64_t k = inFrom; k < inTo; ++k) values[k - from] = decodeFrame(view, k);
-    }
+    });
     for (std::int64_t k = inTo; k < to; ++k) values[k - from] = pad;
     return s;
 }
@@ -226,12 +201,21 @@ void readRun(const DecodedSample& sample, double start, double step, const SincW
     }
 }
 
+const double* decodedFrames(const DecodedSample& sample, std::int64_t first, std::size_t count) {
+    const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
+    const std::int64_t at = first - sample.first;
+    if (first >= 0 && at >= 0 && count <= static_cast<std::size_t>(size) &&
+        at <= size - static_cast<std::int64_t>(count)) {
+        return sample.values.data() + at;
+    }
+    return nullptr;
+}
+
 void readWholeFrames(const DecodedSample& sample, std::int64_t first, std::span<double> out) {
     const std::int64_t size = static_cast<std::int64_t>(sample.values.size());
     const std::int64_t count = static_cast<std::int64_t>(out.size());
-    const std::int64_t at = first - sample.first;
-    if (first >= 0 && at >= 0 && at + count <= size) {
-        std::memcpy(out.data(), sample.values.data() + at, out.size() * sizeof(double));
+    if (const double* values = decodedFrames(sample, first, out.size())) {
+        std::memcpy(out.data(), values, out.size() * sizeof(double));
         return;
     }
     for (std::int64_t i = 0; i < count; ++i) {

@@ -1,5 +1,6 @@
 #include "dsp/fast_fft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -17,9 +18,9 @@ constexpr int kVectorPoints = 16;
 
 // Radix-2 decimation in time over data already in bit-reversed order, with
 // the twiddle sines of the direction (-sin forward, +sin inverse; unscaled).
-KESTRAND_VECTOR_CLONES
-void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
-                      const double* __restrict sines) {
+template <class Lanes>
+KESTRAND_VECTOR_BODY void complexTransformBody(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                                               const double* __restrict sines) {
     const int m = plan.m;
     // First stage: twiddle 1.
     for (int a = 0; a < m; a += 2) {
@@ -41,20 +42,15 @@ void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __
             int k = 0;
             // Four butterflies at a time; each lane does what the scalar loop does.
             for (; k + 4 <= h; k += 4) {
-                Lanes c, sn, xr, xi, yr, yi;
-                std::memcpy(&c, wc + k, sizeof c);
-                std::memcpy(&sn, ws + k, sizeof sn);
-                std::memcpy(&xr, br + k, sizeof xr);
-                std::memcpy(&xi, bi + k, sizeof xi);
-                std::memcpy(&yr, ar + k, sizeof yr);
-                std::memcpy(&yi, ai + k, sizeof yi);
+                const Lanes c = load<Lanes>(wc + k), sn = load<Lanes>(ws + k);
+                const Lanes xr = load<Lanes>(br + k), xi = load<Lanes>(bi + k);
+                const Lanes yr = load<Lanes>(ar + k), yi = load<Lanes>(ai + k);
                 const Lanes tr = c * xr - sn * xi;
                 const Lanes ti = c * xi + sn * xr;
-                const Lanes nbr = yr - tr, nbi = yi - ti, nar = yr + tr, nai = yi + ti;
-                std::memcpy(br + k, &nbr, sizeof nbr);
-                std::memcpy(bi + k, &nbi, sizeof nbi);
-                std::memcpy(ar + k, &nar, sizeof nar);
-                std::memcpy(ai + k, &nai, sizeof nai);
+                store(br + k, yr - tr);
+                store(bi + k, yi - ti);
+                store(ar + k, yr + tr);
+                store(ai + k, yi + ti);
             }
             for (; k < h; ++k) {
                 const double c = wc[k], sn = ws[k];
@@ -71,6 +67,27 @@ void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __
     }
 }
 
+void complexTransform(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
+                      const double* __restrict sines) {
+    return KESTRAND_VECTOR_CALL(complexTransformBody, plan, re, im, sines);
+}
+
+}  // namespace
+
+namespace {
+
+// i with its lowest `bits` bits in reverse order, for i < count: the
+// reversal of i is that of i / 2 moved down a bit, with the lowest bit of i
+// on top.
+std::vector<int> bitReversals(int count, int bits) {
+    std::vector<int> reversed(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 1; i < count; ++i) {
+        reversed[static_cast<std::size_t>(i)] =
+            (reversed[static_cast<std::size_t>(i / 2)] >> 1) | ((i & 1) << (bits - 1));
+    }
+    return reversed;
+}
+
 }  // namespace
 
 FastFftPlan makeFastFftPlan(int n) {
@@ -80,12 +97,7 @@ FastFftPlan makeFastFftPlan(int n) {
     const int m = plan.m;
     int bits = 0;
     while ((1 << bits) < m) ++bits;
-    plan.bitReverse.resize(static_cast<std::size_t>(m));
-    for (int i = 0; i < m; ++i) {
-        int r = 0;
-        for (int b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
-        plan.bitReverse[static_cast<std::size_t>(i)] = r;
-    }
+    plan.bitReverse = bitReversals(m, bits);
     // cos and sin of 2 pi k / n for k = 0 .. m: computed up to an eighth of a
     // turn, the rest by symmetry.
     plan.splitCos.resize(static_cast<std::size_t>(m) + 1);
@@ -119,11 +131,7 @@ FastFftPlan makeFastFftPlan(int n) {
     const int quarter = m / 4;
     int quarterBits = 0;
     while ((1 << quarterBits) < quarter) ++quarterBits;
-    for (int q = 0; q < quarter; ++q) {
-        int r = 0;
-        for (int b = 0; b < quarterBits; ++b) r |= ((q >> b) & 1) << (quarterBits - 1 - b);
-        plan.quarterReverse.push_back(r);
-    }
+    plan.quarterReverse = bitReversals(quarter, quarterBits);
     return plan;
 }
 
@@ -190,44 +198,74 @@ void smallInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFf
 // Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
 // with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
 // X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
-KESTRAND_VECTOR_CLONES
-void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
-                  double* __restrict data) {
+template <class Lanes, bool WithPower>
+[[gnu::always_inline]] inline void forwardSplitLoop(const FastFftPlan& plan, const double* __restrict re,
+                                                    const double* __restrict im, double* __restrict data,
+                                                    double* __restrict power) {
     const int m = plan.m, n = plan.n;
-    data[0] = re[0] + im[0];
-    data[m] = re[0] - im[0];
     const double* c = plan.splitCos.data();
     const double* s = plan.splitSin.data();
     for (int k = 1; k + 3 <= m / 2; k += 4) {
-        const Lanes ar = load(re + k), ai = load(im + k);
-        const Lanes br = reversed(load(re + m - k - 3)), bi = reversed(load(im + m - k - 3));
-        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes ar = load<Lanes>(re + k), ai = load<Lanes>(im + k);
+        const Lanes br = reversed(load<Lanes>(re + m - k - 3)), bi = reversed(load<Lanes>(im + m - k - 3));
+        const Lanes ck = load<Lanes>(c + k), sk = load<Lanes>(s + k);
         const Lanes er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
         const Lanes dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
         const Lanes p = ck * di - sk * dr;
         const Lanes q = ck * dr + sk * di;
-        store(data + k, er + p);
-        store(data + n - k - 3, reversed(q - ei));
-        store(data + m - k - 3, reversed(er - p));
-        store(data + m + k, ei + q);
+        // Places k and n - k (bins k), m - k and m + k (bins m - k).
+        const Lanes xk = er + p, yk = q - ei, xm = er - p, ym = ei + q;
+        store(data + k, xk);
+        store(data + n - k - 3, reversed(yk));
+        store(data + m - k - 3, reversed(xm));
+        store(data + m + k, ym);
+        if constexpr (WithPower) {
+            store(power + k, xk * xk + yk * yk);
+            store(power + m - k - 3, reversed(xm * xm + ym * ym));
+        }
     }
+}
+
+// Bins k and m - k of the forward split, four k at a time (k = 1 .. m / 2):
+// with E = (Z_k + conj Z_(m-k)) / 2 and D = (Z_k - conj Z_(m-k)) / 2,
+// X_k = E - i e^(-2 pi i k / n) D and X_(m-k) = conj E + i e^(2 pi i k / n) conj D.
+// With `power`, also the power of bins 0 .. m.
+template <class Lanes>
+KESTRAND_VECTOR_BODY void forwardSplitBody(const FastFftPlan& plan, const double* __restrict re,
+                                           const double* __restrict im, double* __restrict data,
+                                           double* __restrict power) {
+    const int m = plan.m;
+    data[0] = re[0] + im[0];
+    data[m] = re[0] - im[0];
+    if (power) {
+        power[0] = data[0] * data[0];
+        power[m] = data[m] * data[m];
+        forwardSplitLoop<Lanes, true>(plan, re, im, data, power);
+    } else {
+        forwardSplitLoop<Lanes, false>(plan, re, im, data, power);
+    }
+}
+
+void forwardSplit(const FastFftPlan& plan, const double* __restrict re, const double* __restrict im,
+                  double* __restrict data, double* __restrict power) {
+    return KESTRAND_VECTOR_CALL(forwardSplitBody, plan, re, im, data, power);
 }
 
 // The inverse split for k = 0 .. m / 2 and m - k, into natural order: with
 // E = (X_k + conj X_(m-k)) / 2 and O = (X_k - conj X_(m-k)) / 2 e^(2 pi i k / n),
 // Z_k = E + i O and Z_(m-k) = conj E + i conj O.
-KESTRAND_VECTOR_CLONES
-void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
-                  double* __restrict im) {
+template <class Lanes>
+KESTRAND_VECTOR_BODY void inverseSplitBody(const FastFftPlan& plan, const double* __restrict data,
+                                           double* __restrict re, double* __restrict im) {
     const int m = plan.m, n = plan.n;
     re[0] = 0.5 * (data[0] + data[m]);
     im[0] = 0.5 * (data[0] - data[m]);
     const double* c = plan.splitCos.data();
     const double* s = plan.splitSin.data();
     for (int k = 1; k + 3 <= m / 2; k += 4) {
-        const Lanes ar = load(data + k), ai = -reversed(load(data + n - k - 3));
-        const Lanes cr = reversed(load(data + m - k - 3)), ci = -load(data + m + k);
-        const Lanes ck = load(c + k), sk = load(s + k);
+        const Lanes ar = load<Lanes>(data + k), ai = -reversed(load<Lanes>(data + n - k - 3));
+        const Lanes cr = reversed(load<Lanes>(data + m - k - 3)), ci = -load<Lanes>(data + m + k);
+        const Lanes ck = load<Lanes>(c + k), sk = load<Lanes>(s + k);
         const Lanes er = 0.5 * (ar + cr), ei = 0.5 * (ai - ci);
         const Lanes dr = 0.5 * (ar - cr), di = 0.5 * (ai + ci);
         const Lanes orr = dr * ck - di * sk, oi = dr * sk + di * ck;
@@ -238,14 +276,20 @@ void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double
     }
 }
 
+void inverseSplit(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
+                  double* __restrict im) {
+    return KESTRAND_VECTOR_CALL(inverseSplitBody, plan, data, re, im);
+}
+
 // The bit reversal and the first two radix-2 stages in one pass: group q of
 // four outputs (places 4q .. 4q + 3) takes the inputs p, p + m/2, p + m/4 and
 // p + 3m/4 with p the reversal of q, so four groups in reversed order read
 // four neighbouring inputs. `loadPoints(p, re, im)` gives points p .. p + 3.
-template <bool Forward, class LoadPoints>
+template <class Lanes, bool Forward, class LoadPoints>
 [[gnu::always_inline]] inline void firstStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                                LoadPoints loadPoints) {
     const int m = plan.m, quarter = m / 4;
+    const int* __restrict reverse = plan.quarterReverse.data();
     for (int p = 0; p < quarter; p += 4) {
         Lanes r0, i0, r1, i1, r2, i2, r3, i3;
         loadPoints(p, r0, i0);
@@ -260,15 +304,21 @@ template <bool Forward, class LoadPoints>
         Lanes yi[4] = {a0i + a2i, a1i + bi, a0i - a2i, a1i - bi};
         transpose(yr);
         transpose(yi);
-        for (int l = 0; l < 4; ++l) {
-            const int q = plan.quarterReverse[static_cast<std::size_t>(p + l)];
-            store(re + 4 * q, yr[l]);
-            store(im + 4 * q, yi[l]);
-        }
+        // Written out, so the rows stay in registers.
+        const int* q = reverse + p;
+        store(re + 4 * q[0], yr[0]);
+        store(im + 4 * q[0], yi[0]);
+        store(re + 4 * q[1], yr[1]);
+        store(im + 4 * q[1], yi[1]);
+        store(re + 4 * q[2], yr[2]);
+        store(im + 4 * q[2], yi[2]);
+        store(re + 4 * q[3], yr[3]);
+        store(im + 4 * q[3], yi[3]);
     }
 }
 
 // Stages h and 2h in one pass, four butterflies of each at a time (h >= 4).
+template <class Lanes>
 [[gnu::always_inline]] inline void twoStages(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                              const double* sines, int h) {
     const int m = plan.m;
@@ -280,17 +330,17 @@ template <bool Forward, class LoadPoints>
         double* r = re + g;
         double* i = im + g;
         for (int k = 0; k < h; k += 4) {
-            const Lanes x0r = load(r + k), x0i = load(i + k);
-            const Lanes x1r = load(r + k + h), x1i = load(i + k + h);
-            const Lanes x2r = load(r + k + 2 * h), x2i = load(i + k + 2 * h);
-            const Lanes x3r = load(r + k + 3 * h), x3i = load(i + k + 3 * h);
-            const Lanes w1c = load(c1 + k), w1s = load(s1 + k);
+            const Lanes x0r = load<Lanes>(r + k), x0i = load<Lanes>(i + k);
+            const Lanes x1r = load<Lanes>(r + k + h), x1i = load<Lanes>(i + k + h);
+            const Lanes x2r = load<Lanes>(r + k + 2 * h), x2i = load<Lanes>(i + k + 2 * h);
+            const Lanes x3r = load<Lanes>(r + k + 3 * h), x3i = load<Lanes>(i + k + 3 * h);
+            const Lanes w1c = load<Lanes>(c1 + k), w1s = load<Lanes>(s1 + k);
             const Lanes t1r = w1c * x1r - w1s * x1i, t1i = w1c * x1i + w1s * x1r;
             const Lanes t3r = w1c * x3r - w1s * x3i, t3i = w1c * x3i + w1s * x3r;
             const Lanes a0r = x0r + t1r, a0i = x0i + t1i, a1r = x0r - t1r, a1i = x0i - t1i;
             const Lanes a2r = x2r + t3r, a2i = x2i + t3i, a3r = x2r - t3r, a3i = x2i - t3i;
-            const Lanes w2c = load(c2 + k), w2s = load(s2 + k);
-            const Lanes w3c = load(c2 + k + h), w3s = load(s2 + k + h);
+            const Lanes w2c = load<Lanes>(c2 + k), w2s = load<Lanes>(s2 + k);
+            const Lanes w3c = load<Lanes>(c2 + k + h), w3s = load<Lanes>(s2 + k + h);
             const Lanes ur = w2c * a2r - w2s * a2i, ui = w2c * a2i + w2s * a2r;
             const Lanes vr = w3c * a3r - w3s * a3i, vi = w3c * a3i + w3s * a3r;
             store(r + k, a0r + ur);
@@ -306,6 +356,7 @@ template <bool Forward, class LoadPoints>
 }
 
 // A last single stage h (h >= 4).
+template <class Lanes>
 [[gnu::always_inline]] inline void oneStage(const FastFftPlan& plan, double* __restrict re, double* __restrict im,
                                             const double* sines, int h) {
     const double* c = plan.stageCos.data() + (h - 1);
@@ -314,8 +365,8 @@ template <bool Forward, class LoadPoints>
         for (int k = 0; k < h; k += 4) {
             double* ar = re + g + k;
             double* ai = im + g + k;
-            const Lanes xr = load(ar + h), xi = load(ai + h), yr = load(ar), yi = load(ai);
-            const Lanes wc = load(c + k), ws = load(sn + k);
+            const Lanes xr = load<Lanes>(ar + h), xi = load<Lanes>(ai + h), yr = load<Lanes>(ar), yi = load<Lanes>(ai);
+            const Lanes wc = load<Lanes>(c + k), ws = load<Lanes>(sn + k);
             const Lanes tr = wc * xr - ws * xi, ti = wc * xi + ws * xr;
             store(ar + h, yr - tr);
             store(ai + h, yi - ti);
@@ -326,57 +377,110 @@ template <bool Forward, class LoadPoints>
 }
 
 // Everything after the first two stages.
+template <class Lanes>
 [[gnu::always_inline]] inline void laterStages(const FastFftPlan& plan, double* re, double* im, const double* sines) {
     int h = 4;
-    for (; 4 * h <= plan.m; h *= 4) twoStages(plan, re, im, sines, h);
-    if (h < plan.m) oneStage(plan, re, im, sines, h);
+    for (; 4 * h <= plan.m; h *= 4) twoStages<Lanes>(plan, re, im, sines, h);
+    if (h < plan.m) oneStage<Lanes>(plan, re, im, sines, h);
 }
 
-KESTRAND_VECTOR_CLONES
-void forwardComplex(const FastFftPlan& plan, const double* __restrict data, double* __restrict re,
-                    double* __restrict im) {
-    firstStages<true>(plan, re, im, [data](int p, Lanes& r, Lanes& i) {
-        const Lanes lo = load(data + 2 * p), hi = load(data + 2 * p + 4);
-        r = __builtin_shuffle(lo, hi, Index{0, 2, 4, 6});
-        i = __builtin_shuffle(lo, hi, Index{1, 3, 5, 7});
-    });
-    laterStages(plan, re, im, plan.stageSinForward.data());
-}
-
-KESTRAND_VECTOR_CLONES
-void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
-                    double* __restrict re, double* __restrict im, double* __restrict data) {
-    firstStages<false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
-        r = load(naturalRe + p);
-        i = load(naturalIm + p);
-    });
-    laterStages(plan, re, im, plan.stageSin.data());
-    for (int k = 0; k < plan.m; k += 4) {
-        const Lanes r = load(re + k), i = load(im + k);
-        store(data + 2 * k, __builtin_shuffle(r, i, Index{0, 4, 1, 5}));
-        store(data + 2 * k + 4, __builtin_shuffle(r, i, Index{2, 6, 3, 7}));
+// The complex transform of the n / 2 points (input[2k], input[2k + 1]),
+// each input value first multiplied by window[2k] or window[2k + 1] when
+// there is a window.
+template <class Lanes>
+KESTRAND_VECTOR_BODY void forwardComplexBody(const FastFftPlan& plan, const double* __restrict input,
+                                             const double* __restrict window, double* __restrict re,
+                                             double* __restrict im) {
+    if (window) {
+        firstStages<Lanes, true>(plan, re, im, [input, window](int p, Lanes& r, Lanes& i) {
+            const Lanes lo = load<Lanes>(window + 2 * p) * load<Lanes>(input + 2 * p);
+            const Lanes hi = load<Lanes>(window + 2 * p + 4) * load<Lanes>(input + 2 * p + 4);
+            r = evens(lo, hi);
+            i = odds(lo, hi);
+        });
+    } else {
+        firstStages<Lanes, true>(plan, re, im, [input](int p, Lanes& r, Lanes& i) {
+            const Lanes lo = load<Lanes>(input + 2 * p), hi = load<Lanes>(input + 2 * p + 4);
+            r = evens(lo, hi);
+            i = odds(lo, hi);
+        });
     }
+    laterStages<Lanes>(plan, re, im, plan.stageSinForward.data());
+}
+
+void forwardComplex(const FastFftPlan& plan, const double* __restrict input, const double* __restrict window,
+                    double* __restrict re, double* __restrict im) {
+    return KESTRAND_VECTOR_CALL(forwardComplexBody, plan, input, window, re, im);
+}
+
+template <class Lanes>
+KESTRAND_VECTOR_BODY void inverseComplexBody(const FastFftPlan& plan, const double* __restrict naturalRe,
+                                             const double* __restrict naturalIm, double* __restrict re,
+                                             double* __restrict im, double* __restrict data,
+                                             const double* __restrict window, double amplitude) {
+    firstStages<Lanes, false>(plan, re, im, [naturalRe, naturalIm](int p, Lanes& r, Lanes& i) {
+        r = load<Lanes>(naturalRe + p);
+        i = load<Lanes>(naturalIm + p);
+    });
+    laterStages<Lanes>(plan, re, im, plan.stageSin.data());
+    if (window) {
+        for (int k = 0; k < plan.m; k += 4) {
+            const Lanes r = load<Lanes>(re + k), i = load<Lanes>(im + k);
+            store(data + 2 * k, interleaveLow(r, i) * (load<Lanes>(window + 2 * k) * amplitude));
+            store(data + 2 * k + 4, interleaveHigh(r, i) * (load<Lanes>(window + 2 * k + 4) * amplitude));
+        }
+        return;
+    }
+    for (int k = 0; k < plan.m; k += 4) {
+        const Lanes r = load<Lanes>(re + k), i = load<Lanes>(im + k);
+        store(data + 2 * k, interleaveLow(r, i));
+        store(data + 2 * k + 4, interleaveHigh(r, i));
+    }
+}
+
+void inverseComplex(const FastFftPlan& plan, const double* __restrict naturalRe, const double* __restrict naturalIm,
+                    double* __restrict re, double* __restrict im, double* __restrict data,
+                    const double* __restrict window, double amplitude) {
+    return KESTRAND_VECTOR_CALL(inverseComplexBody, plan, naturalRe, naturalIm, re, im, data, window, amplitude);
 }
 
 }  // namespace
 
-void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+void fastRealFft(const double* input, const double* window, std::span<double> out, const FastFftPlan& plan,
+                 FastFftScratch& scratch, double* power) {
     if (plan.m < kVectorPoints) {
-        smallRealFft(data, plan, scratch);
+        for (int i = 0; i < plan.n; ++i) out[static_cast<std::size_t>(i)] = window ? window[i] * input[i] : input[i];
+        smallRealFft(out, plan, scratch);
+        if (power) {
+            const int n = plan.n;
+            for (int k = 0; k <= n / 2; ++k) {
+                const double a = out[static_cast<std::size_t>(k)];
+                const double b = k == 0 || k == n / 2 ? 0.0 : out[static_cast<std::size_t>(n - k)];
+                power[k] = a * a + b * b;
+            }
+        }
         return;
     }
-    forwardComplex(plan, data.data(), scratch.re.data(), scratch.im.data());
-    forwardSplit(plan, scratch.re.data(), scratch.im.data(), data.data());
+    forwardComplex(plan, input, window, scratch.re.data(), scratch.im.data());
+    forwardSplit(plan, scratch.re.data(), scratch.im.data(), out.data(), power);
 }
 
-void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch) {
+    fastRealFft(data.data(), nullptr, data, plan, scratch, nullptr);
+}
+
+void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch, const double* window,
+                        double amplitude) {
     if (plan.m < kVectorPoints) {
         smallInverseRealFft(data, plan, scratch);
+        if (window) {
+            for (int i = 0; i < plan.n; ++i) data[static_cast<std::size_t>(i)] *= window[i] * amplitude;
+        }
         return;
     }
     inverseSplit(plan, data.data(), scratch.naturalRe.data(), scratch.naturalIm.data());
     inverseComplex(plan, scratch.naturalRe.data(), scratch.naturalIm.data(), scratch.re.data(), scratch.im.data(),
-                   data.data());
+                   data.data(), window, amplitude);
 }
 
 }  // namespace kestrand

@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "dsp/work_array.h"
+
 namespace kestrand {
 
 struct FastFftPlan {
@@ -28,15 +30,22 @@ FastFftPlan makeFastFftPlan(int n);
 
 // Work space of one thread: 4 x m doubles.
 struct FastFftScratch {
-    std::vector<double> re, im, naturalRe, naturalIm;
+    WorkArray re, im, naturalRe, naturalIm;
     void prepare(const FastFftPlan& plan) {
-        for (auto* array : {&re, &im, &naturalRe, &naturalIm}) array->assign(static_cast<std::size_t>(plan.m), 0.0);
+        for (auto* array : {&re, &im, &naturalRe, &naturalIm}) array->resize(static_cast<std::size_t>(plan.m));
     }
 };
 
 // In-place forward transform of plan.n values into the packed spectrum.
 void fastRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
-// In-place inverse of the packed spectrum, scaled by n / 2.
-void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch);
+// Forward transform of window[i] * input[i] (input[i] alone without a window)
+// into `out` (input may be out.data()); with `power`, also the power of bins
+// 0 .. n / 2 (place k squared plus place n - k squared).
+void fastRealFft(const double* input, const double* window, std::span<double> out, const FastFftPlan& plan,
+                 FastFftScratch& scratch, double* power);
+// In-place inverse of the packed spectrum, scaled by n / 2; with a window,
+// value i is then multiplied by window[i] * amplitude.
+void fastInverseRealFft(std::span<double> data, const FastFftPlan& plan, FastFftScratch& scratch,
+                        const double* window = nullptr, double amplitude = 1.0);
 
 }  // namespace kestrand

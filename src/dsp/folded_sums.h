@@ -9,15 +9,19 @@
 
 namespace kestrand {
 
+// The envelope kernel, the smoothing weight of the sums:
+// (q - 4)(q - 1)(q - 2.25)^2 / 20.25 with q = x^2.
+double envelopeKernel(double x);
+
 // Reusable work space of foldedSums, so a frame allocates nothing: room for
 // the widest sums is reserved once, and only the part a sum needs is used
 // (and so touched).
 struct FoldScratch {
     std::vector<double> padded;   // P mirrored at 0 and zero past H
-    std::vector<double> weights;  // kernel weight per offset
+    std::vector<double> weights;  // kernel weight per offset, four copies each
     void reserve(int half) {
         padded.reserve(static_cast<std::size_t>(5 * half + 1));
-        weights.reserve(static_cast<std::size_t>(4 * half + 1));
+        weights.reserve(static_cast<std::size_t>(4 * (4 * half + 1)));
     }
 };
 

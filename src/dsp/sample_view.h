@@ -1,6 +1,6 @@
 // Random access to the first channel of a loaded voice sample, frame by
-// frame, in sixteen-bit scale: whole frames for equal input and output rates,
-// and windowed-sinc reads at fractional positions otherwise.
+// frame, in sixteen-bit scale. The windowed-sinc reads at fractional
+// positions take a view: dsp/sinc_literal.h, dsp/sinc_fast.h.
 #pragma once
 
 #include <cstdint>
@@ -25,17 +25,12 @@ SampleView makeSampleView(std::span<const std::uint8_t> bytes, SampleType type, 
 // decodes to -32640 for unsigned 8-bit and to 0 otherwise.
 double sampleTypePadValue(SampleType type);
 
-// Frame k of the first channel in sixteen-bit scale; the pad value outside
-// 0 .. frames - 1. Unsigned 8-bit: 256 v - 32640; 24-bit / 256; 32-bit
-// integer / 65536; floats x 32768.
+// Frame k of the first channel in sixteen-bit scale by the engine convention
+// of base/sample_format.h (floats x 32768); the pad value outside
+// 0 .. frames - 1.
 double decodeFrame(const SampleView& view, std::int64_t k);
 
 // The whole-sample read of equal rates: frame k, but 0 before the start.
 inline double wholeFrame(const SampleView& view, std::int64_t k) { return k < 0 ? 0.0 : decodeFrame(view, k); }
-
-// Tap-by-tap windowed-sinc read through the literal readers of the sample's
-// type (position in frames, width >= 1). Slow; kept as the reference the
-// fast reads are measured against.
-double readLiteral(const SampleView& view, double position, double width);
 
 }  // namespace kestrand

@@ -1,17 +1,9 @@
 #include "dsp/sinc_kernel.h"
-#include "dsp/fractional_readers.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kestrand {
-
-double sincSeries(double h) { return sinc::series(h); }
-
-double envelopeKernel(double x) {
-    const double q = x * x;
-    const double d = q - 2.25;
-    return (q - 4.0) * (q - 1.0) * d * d / 20.25;
-}
 
 namespace sinc {
 
@@ -81,5 +73,58 @@ void kernelWeights(double firstTap, double a, double step, std::size_t count, do
     }
 }
 
+namespace {
+
+// The Hermite pieces of the width-1 kernel (see unitWeight).
+struct UnitKernelTable {
+    std::array<double, 4 * kUnitPieces> c;  // c0 .. c3 of every piece
+    UnitKernelTable() {
+        const double pi = std::numbers::pi;
+        auto value = [&](double d) {
+            const double sinc = d == 0.0 ? 1.0 : std::sin(pi * d) / (pi * d);
+            return std::cos(pi * d / 4) * sinc;
+        };
+        auto slope = [&](double d) {
+            double sinc, sincSlope;
+            if (std::fabs(d) < 0.01) {
+                const double p2 = pi * pi, d2 = d * d;
+                sinc = 1.0 - p2 * d2 / 6 + p2 * p2 * d2 * d2 / 120;
+                sincSlope = p2 * d * (-1.0 / 3 + p2 * d2 / 30 - p2 * p2 * d2 * d2 / 840);
+            } else {
+                sinc = std::sin(pi * d) / (pi * d);
+                sincSlope = (std::cos(pi * d) - sinc) / d;
+            }
+            return -(pi / 4) * std::sin(pi * d / 4) * sinc + std::cos(pi * d / 4) * sincSlope;
+        };
+        const double step = 1.0 / kUnitSteps;
+        for (int i = 0; i < kUnitPieces; ++i) {
+            const double d0 = -2.0 + i * step, d1 = d0 + step;
+            const double y0 = value(d0), y1 = value(d1), m0 = step * slope(d0), m1 = step * slope(d1);
+            double* piece = c.data() + 4 * i;
+            piece[0] = y0;
+            piece[1] = m0;
+            piece[2] = 3 * (y1 - y0) - 2 * m0 - m1;
+            piece[3] = 2 * (y0 - y1) + m0 + m1;
+        }
+    }
+};
+
+}  // namespace
+
+const double* unitKernelTable() {
+    static const UnitKernelTable table;
+    return table.c.data();
+}
+
 }  // namespace sinc
+
+SincWidth makeSincWidth(double width) {
+    SincWidth w;
+    w.width = width;
+    w.inverse = 1.0 / width;
+    sinCosPi(w.inverse, w.stepSin, w.stepCos);
+    sinCosPi(0.25 * w.inverse, w.quarterSin, w.quarterCos);
+    return w;
+}
+
 }  // namespace kestrand

@@ -1,7 +1,9 @@
 #include "dsp/window_tables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 namespace kestrand {
 
@@ -19,6 +21,13 @@ std::vector<double> raisedCosine(int count, int period) {
 AnalysisWindows makeAnalysisWindows(int windowLength) {
     const int span = windowLength + windowLength / 2;
     return AnalysisWindows{raisedCosine(windowLength, windowLength), raisedCosine(span + 1, span)};
+}
+
+std::vector<double> makeSineWindow(int frameSize) {
+    std::vector<double> window(static_cast<std::size_t>(std::max(frameSize, 0)));
+    for (int n = 0; n < frameSize; ++n)
+        window[static_cast<std::size_t>(n)] = std::sin(std::numbers::pi * n / frameSize);
+    return window;
 }
 
 }  // namespace kestrand

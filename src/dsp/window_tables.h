@@ -1,4 +1,5 @@
-// The two raised-cosine windows of the pitch analysis.
+// The window tables: the two raised-cosine windows of the pitch analysis and
+// the sine window of the synthesis frames.
 #pragma once
 
 #include <vector>
@@ -15,5 +16,10 @@ struct AnalysisWindows {
 
 // Fills both windows for the window length N (N >= 2).
 AnalysisWindows makeAnalysisWindows(int windowLength);
+
+// sin(pi n / N) for n = 0 .. N - 1: the window of every synthesis frame, applied
+// before the forward transforms and again to the finished frame; the squares
+// of frames a quarter frame apart add up to 2. Empty for N <= 0.
+std::vector<double> makeSineWindow(int frameSize);
 
 }  // namespace kestrand

@@ -183,14 +183,14 @@ void inFours(const DifferenceInput& in, const int* lags, int count, double* out,
 
 void differencesAt(const DifferenceInput& in, const int* lags, int count, double* out) {
 #ifdef KESTRAND_F0_WIDE
-    if (wide::wideVectorsAvailable()) return inFours(in, lags, count, out, fourLagsWide);
+    if (wideVectorPath()) return inFours(in, lags, count, out, fourLagsWide);
 #endif
     inFours(in, lags, count, out, fourLagsGeneric);
 }
 
 void differenceEnergies(const DifferenceInput& in, const int* lags, int count, double* out) {
 #ifdef KESTRAND_F0_WIDE
-    if (wide::wideVectorsAvailable()) return inFours(in, lags, count, out, fourEnergiesWide);
+    if (wideVectorPath()) return inFours(in, lags, count, out, fourEnergiesWide);
 #endif
     inFours(in, lags, count, out, fourEnergiesGeneric);
 }
@@ -202,8 +202,7 @@ void computeDifferenceFunction(const DifferenceInput& in, int lowestLag, int hig
         ++j;
     }
 #ifdef KESTRAND_F0_WIDE
-    j = wide::wideVectorsAvailable() ? blocksWide(in, j, highestLag, difference)
-                                     : blocksGeneric(in, j, highestLag, difference);
+    j = wideVectorPath() ? blocksWide(in, j, highestLag, difference) : blocksGeneric(in, j, highestLag, difference);
 #else
     j = blocksGeneric(in, j, highestLag, difference);
 #endif

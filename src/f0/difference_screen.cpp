@@ -188,7 +188,7 @@ KESTRAND_F0_FUSED_TARGET void energiesFused(DifferenceScreen& screen, int span, 
 
 Kernels kernels() {
 #ifdef KESTRAND_F0_WIDE
-    if (wide::fusedVectorsAvailable()) return {blocksFused, energyFused, convertFused, energiesFused};
+    if (wideVectorPath()) return {blocksFused, energyFused, convertFused, energiesFused};
 #endif
     return {blocksGeneric, energyGeneric, convertGeneric, energiesGeneric};
 }
@@ -253,7 +253,7 @@ double fillTables(const DifferenceInput& input, DifferenceScreen& screen) {
 }  // namespace
 
 ScreenResult screenDifferences(const DifferenceInput& input, int lowest, int highest, DifferenceScreen& screen) {
-    static const Kernels use = kernels();
+    const Kernels use = kernels();
     const int span = input.span;
     const int terms = input.terms;
     const double energy = use.energy(input.signal, span);

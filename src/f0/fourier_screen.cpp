@@ -94,9 +94,9 @@ void prepareFourierScreen(const double* y, int length, double magnitude, Fourier
 }
 
 void fourierEstimates(const FourierScreen& screen, const PeriodWaves& waves, int a, int b, int length, double* out) {
-    static const auto two = [] {
+    const auto two = [] {
 #ifdef KESTRAND_F0_WIDE
-        if (wide::fusedVectorsAvailable()) return twoFused;
+        if (wideVectorPath()) return twoFused;
 #endif
         return twoGeneric;
     }();

@@ -104,7 +104,7 @@ void windowedSquareSums(const StoredChannel& channel, double scale, double offse
                         std::int64_t step, std::int64_t count, const double* window, int span, double* sums) {
     bool done = false;
 #ifdef KESTRAND_F0_WIDE
-    if (wide::wideVectorsAvailable()) {
+    if (wideVectorPath()) {
         sumsWide(channel, scale, offset, end, first, step, count, window, span, sums);
         done = true;
     }

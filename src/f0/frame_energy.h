@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "f0/analysis_signal.h"
+#include "dsp/position_kernel.h"
 
 namespace kestrand {
 

@@ -73,8 +73,8 @@ KESTRAND_F0_WIDE_TARGET void prepareWide(const FramePitchSetup& setup, const dou
 std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, int windowLength, int frameStep,
                                                    int threadCount) {
     const WaveInfo& info = sample.info;
-    const auto kind = analysisSampleKind(info);
-    if (!kind || info.channels == 0 || info.blockAlign == 0) return nullptr;
+    const SampleType type = sampleTypeOf(info);
+    if (type == SampleType::None || info.channels == 0 || info.blockAlign == 0) return nullptr;
     if (info.samplesPerSec < kLowestAnalysisRate ||
         info.samplesPerSec > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
         return nullptr;
@@ -103,13 +103,13 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
     // (plain interpolation for 8-bit samples). Without room for a candidate
     // between the shortest and the longest lag no frame can have a pitch, and
     // the frame signal is not needed.
-    const double smoothWidth = *kind == AnalysisSampleKind::Unsigned8 ? 1.0 : static_cast<double>(rate / 920);
+    const double smoothWidth = type == SampleType::U8 ? 1.0 : static_cast<double>(rate / 920);
     const bool needSmooth = setup->maxLag >= setup->minLag + 2;
     // Reads reach 2 x width around a whole position, and the refinement up to
     // about 1.25 N beyond a frame position and 0.4 N before it.
     const auto widthReach = needSmooth ? static_cast<std::int64_t>(std::ceil(2.0 * smoothWidth)) : 0;
     const std::int64_t padding = 2 * static_cast<std::int64_t>(windowLength) + 2 * frameStep + widthReach + 16;
-    setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), *kind,
+    setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), type,
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
     setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);
@@ -117,7 +117,7 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
     // be to count as voiced with many candidates is measured against it.
     const std::int64_t positions = setup->frames / frameStep + 1;
     setup->levels.resize(static_cast<std::size_t>(positions));
-    const ReaderScale scale = readerScale(*kind);
+    const ReaderScale scale = readerScale(type);
     windowedSquareSums(setup->stored, scale.scale, scale.offset, setup->frames, -setup->quarter, frameStep, positions,
                        setup->windows.spanWindow.data(), setup->span, setup->levels.data());
     for (double& level : setup->levels) {
@@ -372,7 +372,7 @@ int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std
     double* x = scratch.signal.data();
     fillFrameSignal(setup, position, x);
 #ifdef KESTRAND_F0_WIDE
-    if (wide::wideVectorsAvailable())
+    if (wideVectorPath())
         prepareWide(setup, x, scratch.windowed.data(), scratch.reversed.data());
     else
 #endif
@@ -456,7 +456,7 @@ KESTRAND_F0_WIDE_TARGET void fourierWide(const double* y, const double* first, c
 void candidateScores(const FramePitchSetup& setup, const double* y, const double* d, int a, int b, double* scores) {
     double sums[4];
 #ifdef KESTRAND_F0_WIDE
-    if (wide::wideVectorsAvailable())
+    if (wideVectorPath())
         fourierWide(y, setup.waves->wave(a), setup.waves->wave(b), setup.windowLength, sums);
     else
 #endif

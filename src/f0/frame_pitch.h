@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "audio/wave_info.h"
+#include "dsp/position_kernel.h"
 #include "dsp/window_tables.h"
-#include "f0/analysis_signal.h"
 #include "f0/difference_screen.h"
 #include "f0/fourier_screen.h"
 #include "f0/period_waves.h"

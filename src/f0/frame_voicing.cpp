@@ -21,7 +21,7 @@ double frameLevel(const FramePitchSetup& setup, std::int64_t position) {
     for (int j = 0; j < setup.span; ++j) {
         const std::int64_t where = start + j;
         if (where < 0 || where >= setup.frames) continue;
-        const double value = scaleKernelSum(setup.stored.kind, setup.stored.at(where)) * window[j];
+        const double value = toSixteenBit(setup.stored.type, setup.stored.at(where), kAnalysisScales) * window[j];
         sum += value * value;
     }
     return std::sqrt(sum);

@@ -2,10 +2,13 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
-#include <random>
 
+#include "base/little_endian.h"
+#include "platform/file_update.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
@@ -13,44 +16,18 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 40;
 constexpr std::size_t kPairBytes = 16;
-// Names longer than this are refused rather than cut short.
-constexpr std::size_t kMaxNameLength = 511;
 // Pairs read per step, so that a count in the header never decides an allocation.
 constexpr std::size_t kPairsPerRead = 4096;
+// Marks the bytes 28 .. 35 as the fingerprint of the sample.
+constexpr char kFingerprintTag[4] = {'k', 'f', 'p', '1'};
 
-void putInt32(std::uint8_t* out, std::int32_t value) {
-    const auto u = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-void putDouble(std::uint8_t* out, double value) {
-    const auto u = std::bit_cast<std::uint64_t>(value);
-    for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-std::int32_t getInt32(const std::uint8_t* in) {
-    std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-    return static_cast<std::int32_t>(u);
-}
-
-double getDouble(const std::uint8_t* in) {
-    std::uint64_t u = 0;
-    for (int i = 0; i < 8; ++i) u |= static_cast<std::uint64_t>(in[i]) << (8 * i);
-    return std::bit_cast<double>(u);
-}
-
-// A name beside the target that no other writer uses at the same time.
-std::wstring temporaryNameFor(const std::wstring& target) {
-    std::random_device device;
-    const std::uint64_t suffix = (static_cast<std::uint64_t>(device()) << 32) ^ device();
-    wchar_t text[20];
-    std::swprintf(text, sizeof text / sizeof text[0], L"%016llx", static_cast<unsigned long long>(suffix));
-    return target + L".tmp" + text;
-}
-
-bool writeAll(std::FILE* file, const std::uint8_t* bytes, std::size_t count) {
-    return std::fwrite(bytes, 1, count, file) == count;
+// True when the file at `path` holds exactly `bytes` (read only when its
+// length matches).
+bool fileHolds(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    const FilePtr file = openFile(path, "rb");
+    if (!file || openFileLength(file.get()) != bytes.size()) return false;
+    std::vector<std::uint8_t> stored(bytes.size());
+    return std::fread(stored.data(), 1, stored.size(), file.get()) == stored.size() && stored == bytes;
 }
 
 }  // namespace
@@ -65,7 +42,6 @@ std::wstring frequencyListFileName(const std::wstring& baseName) {
 
 std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
     const std::wstring path = frequencyListFileName(name);
-    if (path.size() > kMaxNameLength) return std::nullopt;
     const FilePtr file = openFile(path, "rb");
     if (!file) return std::nullopt;
 
@@ -73,14 +49,15 @@ std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
     if (std::fread(header.data(), 1, header.size(), file.get()) != header.size()) return std::nullopt;
     // The version digit is not examined: older lists load like current ones.
     if (std::memcmp(header.data(), "FREQ000", 7) != 0) return std::nullopt;
-    const std::int32_t count = getInt32(&header[36]);
+    const std::int32_t count = loadS32(&header[36]);
     if (count < 1) return std::nullopt;
 
     FrequencyList list;
-    list.frameStep = getInt32(&header[8]);
-    list.freqAvg = getDouble(&header[12]);
-    list.sampleRate = getInt32(&header[20]);
+    list.frameStep = loadS32(&header[8]);
+    list.freqAvg = loadF64(&header[12]);
+    list.sampleRate = loadS32(&header[20]);
     list.listSize = count;
+    if (std::memcmp(&header[24], kFingerprintTag, sizeof kFingerprintTag) == 0) list.fingerprint = loadU64(&header[28]);
     // The arrays grow with the pairs actually read; a file shorter than its
     // count says is damaged and refused.
     const auto total = static_cast<std::size_t>(count);
@@ -89,8 +66,8 @@ std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
         const std::size_t pairs = std::min(total - done, kPairsPerRead);
         if (std::fread(block.data(), kPairBytes, pairs, file.get()) != pairs) return std::nullopt;
         for (std::size_t i = 0; i < pairs; ++i) {
-            list.frequencies.push_back(getDouble(&block[i * kPairBytes]));
-            list.amplitudes.push_back(getDouble(&block[i * kPairBytes + 8]));
+            list.frequencies.push_back(loadF64(&block[i * kPairBytes]));
+            list.amplitudes.push_back(loadF64(&block[i * kPairBytes + 8]));
         }
         done += pairs;
     }
@@ -99,36 +76,94 @@ std::optional<FrequencyList> loadFrequencyList(const std::wstring& name) {
     return list;
 }
 
-int saveFrequencyList(const std::wstring& name, const FrequencyList& list) {
-    const std::wstring path = frequencyListFileName(name);
-    if (path.size() > kMaxNameLength || list.listSize < 1) return 0;
+std::vector<std::uint8_t> frequencyListBytes(const FrequencyList& list) {
+    if (list.listSize < 1) return {};
     const auto count = static_cast<std::size_t>(list.listSize);
-    if (list.frequencies.size() < count || list.amplitudes.size() < count) return 0;
+    if (list.frequencies.size() < count || list.amplitudes.size() < count) return {};
 
     std::vector<std::uint8_t> bytes(kHeaderBytes + kPairBytes * count, 0);
     std::memcpy(bytes.data(), "FREQ0003", 8);
-    putInt32(&bytes[8], list.frameStep);
-    putDouble(&bytes[12], list.freqAvg);
-    putInt32(&bytes[20], list.sampleRate);
-    // Offsets 24 .. 35 stay zero.
-    putInt32(&bytes[36], list.listSize);
-    for (std::size_t i = 0; i < count; ++i) {
-        putDouble(&bytes[kHeaderBytes + i * kPairBytes], list.frequencies[i]);
-        putDouble(&bytes[kHeaderBytes + i * kPairBytes + 8], list.amplitudes[i]);
+    storeU32(&bytes[8], static_cast<std::uint32_t>(list.frameStep));
+    storeU64(&bytes[12], std::bit_cast<std::uint64_t>(list.freqAvg));
+    storeU32(&bytes[20], static_cast<std::uint32_t>(list.sampleRate));
+    // Offsets 24 .. 35 stay zero unless the list knows its sample.
+    if (list.fingerprint) {
+        std::memcpy(&bytes[24], kFingerprintTag, sizeof kFingerprintTag);
+        storeU64(&bytes[28], *list.fingerprint);
     }
+    storeU32(&bytes[36], static_cast<std::uint32_t>(list.listSize));
+    for (std::size_t i = 0; i < count; ++i) {
+        storeU64(&bytes[kHeaderBytes + i * kPairBytes], std::bit_cast<std::uint64_t>(list.frequencies[i]));
+        storeU64(&bytes[kHeaderBytes + i * kPairBytes + 8], std::bit_cast<std::uint64_t>(list.amplitudes[i]));
+    }
+    return bytes;
+}
 
+std::wstring previousListPath(const std::wstring& listPath) { return listPath + L".bak"; }
+
+ListWrite writeFrequencyList(const std::wstring& path, const FrequencyList& list, bool keepPrevious) {
+    ListWrite result;
+    const std::vector<std::uint8_t> bytes = frequencyListBytes(list);
+    if (bytes.empty()) {
+        result.failure = "the list has no frames";
+        return result;
+    }
     // Written beside the target and renamed into place, so that renders of the
     // same sample running at once never see a half-written list.
-    const std::wstring temporary = temporaryNameFor(path);
+    const std::wstring temporary = temporarySiblingPath(path);
     FilePtr file = openFile(temporary, "wb");
-    if (!file) return 0;
-    bool written = writeAll(file.get(), bytes.data(), bytes.size());
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written || !replaceFile(temporary, path)) {
-        removeFile(temporary);
-        return 0;
+    if (!file) {
+        result.failure = fileFailureReason(errno);
+        return result;
     }
-    return 1;
+    errno = 0;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    written = flushToStableStorage(file.get()) && written;
+    const int writeError = errno;
+    written = std::fclose(file.release()) == 0 && written;
+    if (!written) {
+        result.failure = fileFailureReason(writeError != 0 ? writeError : errno);
+        removeFile(temporary);
+        return result;
+    }
+    if (keepPrevious && fileExists(path)) {
+        // A list that is byte for byte the new one needs no backup.
+        if (!fileHolds(path, bytes)) {
+            const std::wstring backup = previousListPath(path);
+            if (!replaceFile(path, backup)) {
+                result.failure =
+                    "the previous list cannot be kept as " + narrow(backup) + " (" + fileFailureReason(errno) + ")";
+                removeFile(temporary);
+                return result;
+            }
+            result.keptPrevious = backup;
+        }
+    }
+    if (!replaceFile(temporary, path)) {
+        result.failure = fileFailureReason(errno);
+        removeFile(temporary);
+        return result;
+    }
+    flushFolderOf(path);
+    result.written = true;
+    return result;
+}
+
+int saveFrequencyList(const std::wstring& name, const FrequencyList& list) {
+    return writeFrequencyList(frequencyListFileName(name), list, false).written ? 1 : 0;
+}
+
+std::string fileFailureReason(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS: return "the folder is read-only";
+        case ENAMETOOLONG: return "the name is too long for the file system";
+        case ENOSPC: return "the disk is full";
+        case ENOENT:
+        case ENOTDIR: return "the folder does not exist";
+        default: return error != 0 ? std::strerror(error) : "the file system refused it";
+    }
 }
 
 }  // namespace kestrand

@@ -6,9 +6,6 @@ namespace kestrand {
 
 namespace {
 
-constexpr std::size_t kInputCapacity = 560;
-constexpr std::size_t kTailCapacity = 128;
-
 void underscoreWave(std::wstring& name) {
     const auto wav = name.find(L".wav.frq");
     if (wav != std::wstring::npos) name[wav] = L'_';
@@ -29,16 +26,21 @@ wchar_t tailCharacter(wchar_t c) {
 
 }  // namespace
 
-std::optional<FrequencyListNames> frequencyListNamesFor(const std::wstring& inputText) {
-    if (inputText.size() >= kInputCapacity) return std::nullopt;
+FrequencyListNames frequencyListNamesFor(const std::wstring& inputText) {
     FrequencyListNames names;
 
-    auto match = inputText.find(L".exe ");
-    if (match == std::wstring::npos) match = inputText.find(L".exe\" ");
-    if (match == std::wstring::npos) match = inputText.find(L".dll ");
+    // An existing file is a sample, whatever its name holds, and the input
+    // loader reads it as one; its list lies beside it like any sample's.
+    auto match = std::wstring::npos;
+    if (!isRegularFile(inputText)) {
+        match = inputText.find(L".exe ");
+        if (match == std::wstring::npos) match = inputText.find(L".exe\" ");
+        if (match == std::wstring::npos) match = inputText.find(L".dll ");
+    }
     if (match == std::wstring::npos) {
         names.first = inputText + L".frq";
         underscoreWave(names.first);
+        names.source = inputText;
         return names;
     }
 
@@ -48,10 +50,12 @@ std::optional<FrequencyListNames> frequencyListNamesFor(const std::wstring& inpu
     if (start < inputText.size() && inputText[start] == L' ')
         while (start < inputText.size() && inputText[start] == L' ') ++start;
     std::wstring tail = inputText.substr(start);
-    if (tail.size() >= kTailCapacity) return std::nullopt;
     for (auto& c : tail) c = tailCharacter(c);
 
-    names.cacheDirectory = inputText.substr(0, afterName) + L"#frequenz";
+    // "dec.exe" written in quotes: the opening quote is no part of its path.
+    names.source = inputText.substr(0, afterName);
+    if (!names.source.empty() && names.source.front() == L'"') names.source.erase(0, 1);
+    names.cacheDirectory = names.source + L"#frequenz";
     names.second = names.cacheDirectory + kPathSeparator + tail + L".frq";
 
     std::wstring folder = inputText;

@@ -18,9 +18,16 @@ namespace kestrand {
 // after a message, when the format cannot be analysed: a depth other than 8,
 // 16, 24, 32 or 64 bits, no channels, a block alignment of 0, or a rate
 // below 920 Hz; also nothing for N not a multiple of 8 in 16 .. 65536 or a
-// Step below 1.
+// Step below 1. A long sample is analysed in pieces, so that the analysis
+// needs about one more copy of the sample's sound besides the sample itself.
 std::optional<FrequencyList> analyseFrequencies(const LoadedSample& sample, int windowLength, int frameStep,
                                                 int threadCount = 0);
+
+// analyseFrequencies with the sample analysed in pieces of `pieceFrames`
+// sample frames (see sample_pieces.h); the list is the same for any piece
+// size. analyseFrequencies uses kAnalysisPieceFrames.
+std::optional<FrequencyList> analyseFrequenciesInPieces(const LoadedSample& sample, int windowLength, int frameStep,
+                                                        int threadCount, std::int64_t pieceFrames);
 
 // The analysis window length N and frame step Step for a sample rate:
 // 512/64 below 15000 Hz, 720/128 below 30000, 1024/256 below 60000, else 2048/512.

@@ -241,7 +241,7 @@ void RefinementReads::measure(const RefinementSpan& span, double base, const dou
         double energy[4];
         bool done = false;
 #ifdef KESTRAND_F0_WIDE
-        if (wide::wideVectorsAvailable()) {
+        if (wideVectorPath()) {
             sumsWide(before, after, span.weights, span.terms, lanes, withEnergy, difference, energy);
             done = true;
         }

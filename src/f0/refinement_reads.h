@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "f0/analysis_signal.h"
+#include "dsp/position_kernel.h"
 
 namespace kestrand {
 

@@ -6,24 +6,6 @@
 
 namespace kestrand::wide {
 
-bool wideVectorsAvailable() {
-#ifdef KESTRAND_F0_WIDE
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-#else
-    return false;
-#endif
-}
-
-bool fusedVectorsAvailable() {
-#ifdef KESTRAND_F0_WIDE
-    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return available;
-#else
-    return false;
-#endif
-}
-
 RoundingUnits roundingUnits() {
 #if defined(__SSE__) || defined(__x86_64__)
     // The rounding control bits of the SSE control register.

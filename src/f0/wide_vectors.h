@@ -4,12 +4,16 @@
 // every sum is rounded on its own, as in the written formulas. A function
 // body that uses these is written once as an always-inlined template and
 // compiled twice, for the baseline and for AVX2 (KESTRAND_F0_WIDE_TARGET);
-// wideVectorsAvailable chooses at run time.
+// the process's vector path (dsp/vector_path.h) chooses at run time, as for
+// every other hot loop.
 #pragma once
 
 #include <cstring>
 
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#include "dsp/vector_lanes.h"
+
+// The wide copies are built where the other hot loops' are.
+#ifdef KESTRAND_WIDE_VECTORS
 #define KESTRAND_F0_WIDE 1
 #define KESTRAND_F0_WIDE_TARGET __attribute__((target("avx2")))
 // Only for sums whose rounding is bounded, not reproduced: products and the
@@ -47,12 +51,6 @@ typedef double Quad __attribute__((vector_size(32)));
     c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
     d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
-
-// Yes when the processor runs the AVX2 paths.
-bool wideVectorsAvailable();
-
-// Yes when the processor runs the AVX2 paths with fused multiply-add.
-bool fusedVectorsAvailable();
 
 // The unit roundoffs of single and double precision as the processor now
 // rounds: half an ulp when it rounds to nearest, a whole one otherwise. For

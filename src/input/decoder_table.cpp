@@ -79,13 +79,13 @@ std::vector<std::wstring> commandTemplateArguments(std::wstring_view commandTemp
 
 std::optional<LoadedSample> runDecoderTemplate(std::wstring_view commandTemplate, const std::wstring& program,
                                                const std::wstring& path, std::int32_t tailFrames) {
-    if (path.size() > kMaxPathLength || program.size() > kMaxPathLength) {
+    if (characterCount(path) > kMaxPathLength || characterCount(program) > kMaxPathLength) {
         printErr("Input path or decoder path longer than %zu characters; not decoded.\n", kMaxPathLength);
         return std::nullopt;
     }
     const std::wstring commandText = formatCommandTemplate(commandTemplate, program, path);
-    if (commandText.size() > kMaxCommandLength) {
-        printErr("Decoder command of %zu characters is longer than %zu; not started: %s\n", commandText.size(),
+    if (characterCount(commandText) > kMaxCommandLength) {
+        printErr("Decoder command of %zu characters is longer than %zu; not started: %s\n", characterCount(commandText),
                  kMaxCommandLength, narrow(commandText).c_str());
         return std::nullopt;
     }

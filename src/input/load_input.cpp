@@ -4,15 +4,21 @@
 #include "audio/wave_reader.h"
 #include "input/input_text.h"
 #include "input/loaders.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
 namespace kestrand {
 
-LoaderKind chooseLoader(std::wstring_view inputText) {
-    if (inputText.find(L".exe ") != std::wstring_view::npos || inputText.find(L".exe\" ") != std::wstring_view::npos) {
-        return LoaderKind::CommandOutput;
-    }
-    if (inputText.find(L".dll ") != std::wstring_view::npos || inputText.find(L".dll\" ") != std::wstring_view::npos) {
-        return LoaderKind::Plugin;
+LoaderKind chooseLoader(const std::wstring& inputText) {
+    // A file that exists is that file, whatever its name holds.
+    if (!isRegularFile(inputText)) {
+        if (inputText.find(L".exe ") != std::wstring::npos || inputText.find(L".exe\" ") != std::wstring::npos) {
+            return LoaderKind::CommandOutput;
+        }
+        if (inputText.find(L".dll ") != std::wstring::npos || inputText.find(L".dll\" ") != std::wstring::npos) {
+            return LoaderKind::Plugin;
+        }
     }
     if (hasExtension(inputText, L".wav")) return LoaderKind::Wave;
     if (hasExtension(inputText, L".aif") || hasExtension(inputText, L".aiff")) return LoaderKind::Aiff;
@@ -21,6 +27,13 @@ LoaderKind chooseLoader(std::wstring_view inputText) {
 }
 
 std::optional<LoadedSample> loadInput(const std::wstring& inputText, std::int32_t tailFrames) {
+    // A named pipe, device, socket or folder would keep a reader (or a decoder
+    // program) waiting forever; only files are samples.
+    const FileKind kind = fileKind(inputText);
+    if (kind != FileKind::Missing && kind != FileKind::Regular) {
+        printErr("%s is %s, not a file; it is not read.\n", narrow(inputText).c_str(), fileKindText(kind));
+        return std::nullopt;
+    }
     switch (chooseLoader(inputText)) {
         case LoaderKind::Wave: return readWaveBytes(inputText, tailFrames);
         case LoaderKind::Aiff: return readAiffBytes(inputText, tailFrames);

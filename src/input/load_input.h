@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <string>
 
 #include "audio/wave_info.h"
 
@@ -25,9 +25,12 @@ enum class LoaderKind {
 //  2. ".dll " or ".dll" + quote + blank: Plugin;
 //  3. the text from its last "." is ".wav" (any case): Wave;
 //  4. ".aif" or ".aiff": Aiff;  5. ".uri": Uri;  6. anything else: ByExtension.
-// The command and module markers come first so that a module put in front of
-// a sample name such as "a.wav" reaches the module rather than the WAV reader.
-LoaderKind chooseLoader(std::wstring_view inputText);
+// Steps 1 and 2 apply only when the text does not name an existing regular
+// file: a sample whose name holds ".exe " or ".dll " is read by its extension
+// like any other. The markers come before the extensions so that a module put
+// in front of a sample name such as "a.wav" reaches the module rather than
+// the WAV reader.
+LoaderKind chooseLoader(const std::wstring& inputText);
 
 // Loads the input with the loader chooseLoader picks. The sound data is
 // followed by tailFrames zero frames whatever the loader. Nothing on failure

@@ -16,9 +16,14 @@
 
 namespace kestrand {
 
-// Runs a command line written by the host (a text containing ".exe ") through
-// the command processor as given and reads its standard output as a canonical
-// WAV stream. "失敗" on standard output when the stream is not RIFF/WAVE.
+// Runs a command line from the input text (a text containing ".exe ") and
+// reads its standard output as a canonical WAV stream. The text is split into
+// the program and its arguments by the system's rules (splitCommandLine) and
+// the program started directly, without a shell or command processor; the
+// program must be allowed (allowedNamedFile) or the loadmodule command that
+// the text begins with, which then gets the rest of the text as its one
+// argument. Nothing when it is refused or cannot be started; "失敗" on
+// standard output when the stream is not RIFF/WAVE.
 std::optional<LoadedSample> loadCommandOutput(const std::wstring& commandText, std::int32_t slack);
 
 // Loads a file by its extension: ".wav" with readWaveBytes, the compressed
@@ -39,8 +44,10 @@ std::optional<LoadedSample> decodeFlacFile(const std::wstring& path, std::int32_
 std::optional<LoadedSample> loadUriInput(const std::wstring& path, std::int32_t slack);
 
 // Starts the program (arguments[0]) with the arguments and copies its standard
-// output into the target file. Returns the number of bytes copied (0 when the
-// program cannot be started; "失敗" when the target cannot be created).
+// output into the target file, which is replaced only when the whole output
+// was written. Returns the number of bytes copied; 0, and no file, when the
+// program cannot be started, writes nothing or the file cannot be written
+// whole ("失敗" when it cannot be created).
 std::uint64_t downloadToFile(const std::vector<std::wstring>& arguments, const std::wstring& target);
 
 // The local file name for the recording of a .uri file: the .uri path up to
@@ -51,7 +58,8 @@ std::optional<std::wstring> uriLocalName(const std::wstring& uriPath);
 
 // Loads a sample through a decoder plug-in module: the text is a module path
 // ending in ".dll" (optionally in double quotes), a blank and the argument
-// for the module.
+// for the module. The module must be allowed (allowedNamedFile) or be the one
+// loadmodule names; it is loaded by its full path.
 std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::int32_t slack);
 
 }  // namespace kestrand

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/little_endian.h"
 #include "platform/console.h"
 
 namespace kestrand {
@@ -10,10 +11,7 @@ namespace kestrand {
 namespace {
 
 std::int32_t declaredDataSize(std::span<const std::uint8_t, kCanonicalHeaderSize> header) {
-    const std::uint32_t raw = static_cast<std::uint32_t>(header[40]) | (static_cast<std::uint32_t>(header[41]) << 8) |
-                              (static_cast<std::uint32_t>(header[42]) << 16) |
-                              (static_cast<std::uint32_t>(header[43]) << 24);
-    return static_cast<std::int32_t>(raw);
+    return loadS32(header.data() + 40);
 }
 
 }  // namespace

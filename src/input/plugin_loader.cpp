@@ -1,4 +1,5 @@
 #include "audio/wave_stream.h"
+#include "input/decoder_trust.h"
 #include "input/loaders.h"
 #include "input/plugin_image.h"
 #include "input/plugin_text.h"
@@ -27,12 +28,16 @@ using FreeWaveEntry = void(KESTRAND_PLUGIN_CALL*)(const void* image);
 using GetPcmDataEntry = const void*(KESTRAND_PLUGIN_CALL*)(const char* argument, std::int32_t reserved);
 using FreePcmEntry = void(KESTRAND_PLUGIN_CALL*)(const void* image);
 
-bool isAbsolute(const std::wstring& path) {
-#ifdef _WIN32
-    return (path.size() >= 2 && path[1] == L':') || (!path.empty() && (path[0] == L'\\' || path[0] == L'/'));
-#else
-    return !path.empty() && path[0] == L'/';
-#endif
+// The module to load: the user's own loadmodule module as it is named, made
+// absolute from the working folder; any other only from an allowed folder.
+std::optional<std::wstring> modulePathToLoad(const std::wstring& inputText, const std::wstring& named,
+                                             const std::optional<std::wstring>& workingFolder) {
+    const auto prefix = loadmodulePrefix(inputText);
+    if (prefix && withoutQuotes(prefix->value) == named) {
+        if (isAbsolutePath(named) || !workingFolder) return named;
+        return *workingFolder + kPathSeparator + named;
+    }
+    return allowedNamedFile(named, NamedCode::Module);
 }
 
 // Changes back to the remembered working folder when it goes out of scope.
@@ -61,7 +66,7 @@ std::optional<LoadedSample> copyWaveImage(const void* image, std::int32_t tailFr
 }  // namespace
 
 std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::int32_t slack) {
-    if (inputText.size() > kMaxPluginTextLength) {
+    if (characterCount(inputText) > kMaxPluginTextLength) {
         printErr("Plug-in input text longer than %zu characters; not loaded.\n", kMaxPluginTextLength);
         return std::nullopt;
     }
@@ -70,11 +75,12 @@ std::optional<LoadedSample> loadFromPlugin(const std::wstring& inputText, std::i
     const std::string argument = narrowForSystem(input->argument);
 
     // The module may read files relative to its own folder, so it runs with
-    // that folder as the working folder; a relative module path is made
-    // absolute first so that it still names the same file after the change.
+    // that folder as the working folder; its path is absolute, so that it
+    // still names the same file after the change.
     std::optional<std::wstring> previousFolder = currentDirectory();
-    std::wstring modulePath = input->modulePath;
-    if (previousFolder && !isAbsolute(modulePath)) modulePath = *previousFolder + kPathSeparator + modulePath;
+    const auto allowed = modulePathToLoad(inputText, input->modulePath, previousFolder);
+    if (!allowed) return std::nullopt;
+    const std::wstring& modulePath = *allowed;
     WorkingFolderRestore restore(previousFolder);
     if (previousFolder) {
         const std::size_t separator = modulePath.rfind(kPathSeparator);

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "platform/whole_file.h"
 
 namespace kestrand {
 
@@ -27,21 +28,24 @@ std::optional<std::wstring> readFirstLine(const std::wstring& path) {
     FilePtr file = openFile(path, "rb");
     if (!file) return std::nullopt;
     std::string line;
+    std::size_t characters = 0;
     int c = 0;
     while ((c = std::fgetc(file.get())) != EOF) {
-        if (line.size() == kMaxUriLineLength) {
+        const bool starts = (c & 0xC0) != 0x80;
+        if (starts && characters == kMaxUriLineLength) {
             printErr("The first line of %s is longer than %zu characters; not used.\n", narrow(path).c_str(),
                      kMaxUriLineLength);
             return std::nullopt;
         }
         line.push_back(static_cast<char>(c));
+        characters += starts ? 1 : 0;
         if (c == '\n') break;
     }
     return widen(line);
 }
 
 bool pathTooLong(const std::wstring& path) {
-    if (path.size() <= kMaxPathLength) return false;
+    if (characterCount(path) <= kMaxPathLength) return false;
     printErr("Path longer than %zu characters; not loaded.\n", kMaxPathLength);
     return true;
 }
@@ -50,13 +54,13 @@ bool pathTooLong(const std::wstring& path) {
 // An empty result is removed again so that a failed download is retried on
 // the next render instead of being taken for the recording.
 void downloadRecording(const std::wstring& downloader, const std::wstring& uriPath, const std::wstring& localCopy) {
-    if (downloader.size() > kMaxPathLength) {
+    if (characterCount(downloader) > kMaxPathLength) {
         printErr("Downloader path longer than %zu characters; not started.\n", kMaxPathLength);
         return;
     }
     const std::wstring commandText = formatCommandTemplate(kDownloadTemplate, downloader, uriPath);
-    if (commandText.size() > kMaxCommandLength) {
-        printErr("Download command of %zu characters is longer than %zu; not started.\n", commandText.size(),
+    if (characterCount(commandText) > kMaxCommandLength) {
+        printErr("Download command of %zu characters is longer than %zu; not started.\n", characterCount(commandText),
                  kMaxCommandLength);
         return;
     }
@@ -70,19 +74,25 @@ void downloadRecording(const std::wstring& downloader, const std::wstring& uriPa
 std::uint64_t downloadToFile(const std::vector<std::wstring>& arguments, const std::wstring& target) {
     PipePtr pipe = startProgramForReading(arguments);
     if (!pipe) return 0;
-    FilePtr out = openFile(target, "wb");
-    if (!out) {
-        writeOut("失敗\n");
-        return 0;
-    }
+    // Written whole or not at all: a recording cut off by a full disk or a
+    // kill would otherwise be taken for the whole one on every later render.
     std::uint64_t copied = 0;
-    char block[8192];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, pipe.get())) > 0) {
-        if (std::fwrite(block, 1, got, out.get()) != got) break;
-        copied += got;
-    }
-    return copied;
+    bool created = false;
+    const FileResult written = writeWholeFileWith(
+        target,
+        [&](std::FILE* out) {
+            created = true;
+            std::uint8_t block[8192];
+            std::size_t got = 0;
+            while ((got = std::fread(block, 1, sizeof block, pipe.get())) > 0) {
+                if (!writeAllBytes(out, std::span<const std::uint8_t>(block, got))) return false;
+                copied += got;
+            }
+            return copied > 0;
+        },
+        Durability::Cache);
+    if (!created) writeOut("失敗\n");
+    return written ? copied : 0;
 }
 
 std::optional<LoadedSample> loadUriInput(const std::wstring& path, std::int32_t slack) {

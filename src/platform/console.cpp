@@ -8,6 +8,8 @@ namespace kestrand {
 
 namespace {
 
+thread_local std::string* capturedErr = nullptr;
+
 std::string formatArgs(const char* format, std::va_list args) {
     std::va_list copy;
     va_copy(copy, args);
@@ -23,6 +25,18 @@ std::string formatArgs(const char* format, std::va_list args) {
 }
 
 }  // namespace
+
+StderrCapture::StderrCapture() { capturedErr = &text_; }
+
+StderrCapture::~StderrCapture() { capturedErr = nullptr; }
+
+bool captureStderr(std::string_view utf8) {
+    if (capturedErr == nullptr) return false;
+    capturedErr->append(utf8);
+    return true;
+}
+
+bool stderrCaptured() { return capturedErr != nullptr; }
 
 void printOut(const char* format, ...) {
     std::va_list args;

@@ -5,6 +5,7 @@
 // the numeric locale).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #if defined(__MINGW32__)
@@ -23,8 +24,31 @@ void writeErr(std::string_view utf8);
 void printOut(const char* format, ...) KESTRAND_PRINTF_FORMAT(1, 2);
 void printErr(const char* format, ...) KESTRAND_PRINTF_FORMAT(1, 2);
 
-// True when standard error is a terminal (progress lines are only for a person watching).
+// True when standard error is a terminal (progress lines are only for a person
+// watching). False on a thread whose standard error is being collected.
 bool stderrIsTerminal();
+
+// True when standard output is a terminal.
+bool stdoutIsTerminal();
+
+// While it lives, what this thread writes to standard error is collected
+// here instead of printed (a worker that reports each file's problems in a
+// summary of its own). Other threads print as before. Captures do not nest.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+// For the stream writers: true when the text went to this thread's capture.
+bool captureStderr(std::string_view utf8);
+bool stderrCaptured();
 
 // Switches standard output to binary mode (a no-op on POSIX) before WAV bytes go there.
 void setStdoutBinary();

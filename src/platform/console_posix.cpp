@@ -12,11 +12,14 @@ void writeOut(std::string_view utf8) {
 }
 
 void writeErr(std::string_view utf8) {
+    if (captureStderr(utf8)) return;
     std::fwrite(utf8.data(), 1, utf8.size(), stderr);
     std::fflush(stderr);
 }
 
-bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal() { return !stderrCaptured() && ::isatty(STDERR_FILENO) == 1; }
+
+bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 void setStdoutBinary() {}
 

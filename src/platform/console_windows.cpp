@@ -33,9 +33,14 @@ void writeStream(std::FILE* stream, DWORD handleId, std::string_view utf8) {
 
 void writeOut(std::string_view utf8) { writeStream(stdout, STD_OUTPUT_HANDLE, utf8); }
 
-void writeErr(std::string_view utf8) { writeStream(stderr, STD_ERROR_HANDLE, utf8); }
+void writeErr(std::string_view utf8) {
+    if (captureStderr(utf8)) return;
+    writeStream(stderr, STD_ERROR_HANDLE, utf8);
+}
 
-bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stderrIsTerminal() { return !stderrCaptured() && _isatty(_fileno(stderr)) != 0; }
+
+bool stdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 
 void setStdoutBinary() {
     std::fflush(stdout);

@@ -8,7 +8,11 @@ namespace kestrand {
 
 class DynamicModule {
 public:
-    // Loads the module at the path; the result holds nothing when that fails.
+    // Loads the module at an absolute path, never looked up elsewhere; the
+    // modules it needs in turn are looked for in its own folder and in the
+    // system's folders (Windows), or by the system's usual rules (POSIX), not
+    // in the current folder. The result holds nothing when the path is not
+    // absolute or the load fails.
     static DynamicModule load(const std::wstring& path);
 
     DynamicModule() = default;

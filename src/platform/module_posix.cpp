@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 
+#include "platform/files.h"
 #include "platform/module.h"
 #include "platform/text.h"
 
@@ -7,6 +8,8 @@ namespace kestrand {
 
 DynamicModule DynamicModule::load(const std::wstring& path) {
     DynamicModule module;
+    // A path with a "/" is opened as it stands, without any search.
+    if (!isAbsolutePath(path)) return module;
     module.handle_ = ::dlopen(narrow(path).c_str(), RTLD_NOW | RTLD_LOCAL);
     return module;
 }

@@ -1,7 +1,7 @@
-// Starting other programs with their standard output readable through a pipe:
-// either a command line through the system's command processor, or a program
-// with an argument vector, started directly so that every argument reaches it
-// unchanged whatever characters it holds.
+// Starting other programs with their standard output readable through a pipe.
+// A program is always started directly with an argument vector, never through
+// a shell or the command processor, so every argument reaches it unchanged
+// whatever characters it holds.
 #pragma once
 
 #include <cstdint>
@@ -12,23 +12,28 @@
 
 namespace kestrand {
 
-// Closes the read end and waits for the program to end. `processId` is the
-// started child for programs started directly, 0 for command-processor pipes.
+// Closes the read end, then waits for the started program to end and lets
+// go of it. `process` identifies the program (its id on POSIX, its process
+// handle on Windows).
 struct PipeCloser {
-    std::int64_t processId = 0;
+    std::intptr_t process = 0;
     void operator()(std::FILE* pipe) const noexcept;
 };
 using PipePtr = std::unique_ptr<std::FILE, PipeCloser>;
 
-// Starts the command line through the command processor and returns its
-// standard output for binary reading, or null when it could not be started.
-PipePtr startCommandForReading(const std::wstring& commandLine);
-
-// Starts `arguments[0]` (looked up on the search path when it names no folder)
-// with `arguments` as its argument vector, no command processor involved, and
-// returns its standard output for binary reading. Standard input and standard
-// error are inherited. Null when the vector is empty or the program could not
-// be started.
+// Starts `arguments[0]` with `arguments` as its argument vector and returns
+// its standard output for binary reading. A program name without a folder is
+// looked up in the folders of the PATH variable only (on Windows also with
+// ".exe" added), never in the current folder unless PATH lists it; a name
+// with a folder is taken as it stands. Standard input and standard error are
+// inherited. Null when the vector is empty or the program cannot be started.
 PipePtr startProgramForReading(const std::vector<std::wstring>& arguments);
+
+// The id of this process.
+std::uint32_t currentProcessId();
+
+// True when a process of this id runs on this system (or cannot be asked
+// about, which only a running process can cause); false when none does.
+bool processRuns(std::uint32_t processId);
 
 }  // namespace kestrand

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -17,21 +18,12 @@ namespace kestrand {
 
 void PipeCloser::operator()(std::FILE* pipe) const noexcept {
     if (pipe == nullptr) return;
-    if (processId == 0) {
-        ::pclose(pipe);
-        return;
-    }
     // Closing our end first lets a program that is still writing stop with a
     // broken pipe instead of waiting for a reader forever.
     std::fclose(pipe);
-    const auto child = static_cast<pid_t>(processId);
+    const auto child = static_cast<pid_t>(process);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-}
-
-PipePtr startCommandForReading(const std::wstring& commandLine) {
-    std::fflush(nullptr);
-    return PipePtr(::popen(narrowForSystem(commandLine).c_str(), "r"));
 }
 
 PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
@@ -74,7 +66,15 @@ PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
         ::waitpid(child, &status, 0);
         return nullptr;
     }
-    return PipePtr(stream, PipeCloser{static_cast<std::int64_t>(child)});
+    return PipePtr(stream, PipeCloser{static_cast<std::intptr_t>(child)});
+}
+
+std::uint32_t currentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool processRuns(std::uint32_t processId) {
+    // 0 and values beyond pid_t would address process groups, not a process.
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT32_MAX)) return false;
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace kestrand

@@ -1,47 +1,124 @@
-#include <stdio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
+#include "platform/command_words.h"
+#include "platform/environment.h"
 #include "platform/process.h"
 
 namespace kestrand {
 
 namespace {
 
-// The runtime's pipe starts "%COMSPEC% /c" followed by the text it is given.
-// The command processor strips the first and the last double quote of that
-// text when it begins with one, so one more pair around the command keeps the
-// quotes that the command itself puts around program and file paths.
-PipePtr openThroughCommandProcessor(const std::wstring& commandLine) {
-    std::fflush(nullptr);
-    const std::wstring wrapped = L"\"" + commandLine + L"\"";
-    return PipePtr(::_wpopen(wrapped.c_str(), L"rb"));
+// Closes a handle when it goes out of scope (null and invalid ones are skipped).
+struct HandleGuard {
+    HANDLE handle = nullptr;
+    ~HandleGuard() {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+    }
+};
+
+// The full path of the program to start: a name with a folder as it stands,
+// a bare name from the folders of PATH (".exe" added when it has no extension).
+std::optional<std::wstring> programPath(const std::wstring& name) {
+    if (name.find_first_of(L"\\/:") != std::wstring::npos) return name;
+    const auto searchPath = getEnvironment(L"PATH");
+    if (!searchPath) return std::nullopt;
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length = ::SearchPathW(searchPath->c_str(), name.c_str(), L".exe", static_cast<DWORD>(buffer.size()),
+                                       buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) return std::nullopt;
+    return std::wstring(buffer.data(), length);
+}
+
+// An inheritable copy of one of this process's standard handles for the
+// child, or null when there is none.
+HANDLE inheritableStandardHandle(DWORD which) {
+    HANDLE own = ::GetStdHandle(which);
+    if (own == nullptr || own == INVALID_HANDLE_VALUE) return nullptr;
+    HANDLE copy = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), own, ::GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    return copy;
 }
 
 }  // namespace
 
 void PipeCloser::operator()(std::FILE* pipe) const noexcept {
-    // Every pipe of this system comes from the runtime's pipe start, which
-    // closes the read end and waits for the command processor to end.
-    if (pipe != nullptr) ::_pclose(pipe);
+    if (pipe == nullptr) return;
+    // Closing our end first lets a program that is still writing stop with a
+    // broken pipe instead of waiting for a reader forever.
+    std::fclose(pipe);
+    const auto child = reinterpret_cast<HANDLE>(process);
+    ::WaitForSingleObject(child, INFINITE);
+    ::CloseHandle(child);
 }
 
-PipePtr startCommandForReading(const std::wstring& commandLine) { return openThroughCommandProcessor(commandLine); }
-
-// Each argument goes in double quotes, so that paths with blanks reach the
-// program as one argument each. An argument cannot carry a double quote of
-// its own (Windows file names never hold one); such a vector is refused.
 PipePtr startProgramForReading(const std::vector<std::wstring>& arguments) {
-    if (arguments.empty()) return nullptr;
-    std::wstring commandLine;
-    for (const auto& argument : arguments) {
-        if (argument.find(L'"') != std::wstring::npos) return nullptr;
-        if (!commandLine.empty()) commandLine += L' ';
-        commandLine += L'"';
-        commandLine += argument;
-        commandLine += L'"';
+    if (arguments.empty() || arguments[0].find(L'"') != std::wstring::npos) return nullptr;
+    const auto program = programPath(arguments[0]);
+    if (!program) return nullptr;
+    // The program's C runtime splits this line back into exactly `arguments`.
+    std::wstring commandLine = joinWindowsCommandLine(arguments);
+
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HandleGuard readEnd;
+    HandleGuard writeEnd;
+    if (!::CreatePipe(&readEnd.handle, &writeEnd.handle, &inherit, 0)) return nullptr;
+    // Only the write end goes to the child.
+    if (!::SetHandleInformation(readEnd.handle, HANDLE_FLAG_INHERIT, 0)) return nullptr;
+    HandleGuard input{inheritableStandardHandle(STD_INPUT_HANDLE)};
+    HandleGuard error{inheritableStandardHandle(STD_ERROR_HANDLE)};
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.handle;
+    startup.hStdOutput = writeEnd.handle;
+    startup.hStdError = error.handle;
+    PROCESS_INFORMATION started{};
+    std::fflush(nullptr);
+    // lpApplicationName names the file to run, so the system searches nothing
+    // and the command line is handed over without the command processor.
+    if (!::CreateProcessW(program->c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &started)) {
+        return nullptr;
     }
-    return openThroughCommandProcessor(commandLine);
+    ::CloseHandle(started.hThread);
+    HandleGuard child{started.hProcess};
+
+    const int descriptor = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(readEnd.handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        ::TerminateProcess(child.handle, 1);
+        ::WaitForSingleObject(child.handle, INFINITE);
+        return nullptr;
+    }
+    readEnd.handle = nullptr;  // the descriptor owns it now
+    std::FILE* stream = ::_fdopen(descriptor, "rb");
+    if (stream == nullptr) {
+        ::_close(descriptor);
+        ::TerminateProcess(child.handle, 1);
+        ::WaitForSingleObject(child.handle, INFINITE);
+        return nullptr;
+    }
+    const auto process = reinterpret_cast<std::intptr_t>(child.handle);
+    child.handle = nullptr;  // the pipe's closer waits for it and closes it
+    return PipePtr(stream, PipeCloser{process});
+}
+
+std::uint32_t currentProcessId() { return ::GetCurrentProcessId(); }
+
+bool processRuns(std::uint32_t processId) {
+    if (processId == 0) return false;
+    HandleGuard process{::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId)};
+    // Only an id that names no process is refused as a parameter; a process
+    // we may not open (another user's) still runs.
+    if (process.handle == nullptr) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    return ::WaitForSingleObject(process.handle, 0) == WAIT_TIMEOUT;
 }
 
 }  // namespace kestrand

@@ -1,12 +1,16 @@
-// Thread synchronisation helpers: a manual-reset event and a mutex.
+// Thread synchronisation: a manual-reset event whose set, reset and checks
+// are plain atomic operations, so that handing work between threads costs no
+// system call unless a thread has really gone to sleep.
 #pragma once
 
+#include <atomic>
+
+#ifndef _WIN32
 #include <condition_variable>
 #include <mutex>
+#endif
 
 namespace kestrand {
-
-using Mutex = std::mutex;
 
 // An event that stays signalled until it is reset, releasing every waiter.
 class ManualResetEvent {
@@ -15,27 +19,28 @@ public:
     ManualResetEvent(const ManualResetEvent&) = delete;
     ManualResetEvent& operator=(const ManualResetEvent&) = delete;
 
-    void set() {
-        {
-            std::lock_guard lock(mutex_);
-            signalled_ = true;
-        }
-        condition_.notify_all();
-    }
-    void reset() {
-        std::lock_guard lock(mutex_);
-        signalled_ = false;
-    }
-    // Waits without a time-out until the event is signalled.
-    void wait() {
-        std::unique_lock lock(mutex_);
-        condition_.wait(lock, [this] { return signalled_; });
-    }
+    // Signals the event; wakes sleeping waiters, and only then asks the
+    // system for anything.
+    void set();
+    // Clears the event (an atomic store).
+    void reset() { signalled_.store(false); }
+    // True while the event is signalled.
+    bool isSet() const { return signalled_.load(); }
+    // Returns once the event is signalled: at once when it already is,
+    // otherwise after sleeping until another thread sets it. Callers that
+    // expect the event soon watch isSet() for a while first.
+    void wait();
 
 private:
+    std::atomic<bool> signalled_;
+    std::atomic<int> sleepers_{0};  // threads inside the sleeping part of wait()
+#ifdef _WIN32
+    void* lock_ = nullptr;       // an SRWLOCK (one pointer, zero when unlocked)
+    void* condition_ = nullptr;  // a CONDITION_VARIABLE (one pointer, zero when unused)
+#else
     std::mutex mutex_;
     std::condition_variable condition_;
-    bool signalled_;
+#endif
 };
 
 }  // namespace kestrand

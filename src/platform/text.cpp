@@ -84,6 +84,21 @@ std::wstring widen(std::string_view utf8) {
     return out;
 }
 
+std::size_t characterCount(std::wstring_view wide) {
+    std::size_t count = wide.size();
+    if constexpr (sizeof(wchar_t) == 2) {
+        for (std::size_t i = 0; i + 1 < wide.size(); ++i) {
+            const auto high = static_cast<std::uint16_t>(wide[i]);
+            const auto low = static_cast<std::uint16_t>(wide[i + 1]);
+            if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                --count;
+                ++i;
+            }
+        }
+    }
+    return count;
+}
+
 std::string narrow(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());

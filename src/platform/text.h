@@ -15,6 +15,11 @@ std::wstring widen(std::string_view utf8);
 // Wide text in, UTF-8 bytes out. Unpaired surrogates become U+FFFD.
 std::string narrow(std::wstring_view wide);
 
+// The number of characters (Unicode code points) in wide text: a surrogate
+// pair on Windows counts once. Length limits on texts count this, never
+// bytes or UTF-16 units.
+std::size_t characterCount(std::wstring_view wide);
+
 // Wide text in, the narrow text that a loaded module or a command processor
 // expects out (UTF-8 on POSIX, the ANSI code page on Windows).
 std::string narrowForSystem(std::wstring_view wide);

@@ -18,16 +18,19 @@ namespace kestrand {
 namespace {
 
 // Writes the note at the output depth (floats from 32 bits); "-" is standard
-// output.
-void writeNote(const std::wstring& path, std::span<const double> note, const OutputSettings& settings) {
+// output. True when the note is in place.
+bool writeNote(const std::wstring& path, std::span<const double> note, const OutputSettings& settings) {
     const int bits = settings.bitsPerSample;
-    const int tag = bits < 32 ? 1 : 3;
-    const bool written = writeWholeNoteFile(path, [&](const std::wstring& name) {
-        return writeWaveSamples(name, note, bits, 1, settings.sampleRate, tag) >= 0;
-    });
-    if (!written && path != L"-" && path != L"nul") {
-        printErr("kestrand: cannot write the output file %s\n", narrow(path).c_str());
+    const std::vector<std::uint8_t> image = waveSamplesImage(note, bits, 1, settings.sampleRate, bits < 32 ? 1 : 3);
+    const FileResult written = writeWholeNoteFile(path, image, DashOutput::StandardOutput);
+    if (written) return true;
+    if (path == L"-") {
+        printErr("kestrand: cannot write the note to standard output: %s.\n", written.problem.c_str());
+    } else {
+        printErr("kestrand: cannot write the output file %s: %s. No file was changed.\n", narrow(path).c_str(),
+                 written.problem.c_str());
     }
+    return false;
 }
 
 }  // namespace
@@ -55,10 +58,10 @@ void renderJobWith(const RenderJob& job, OutputSettings settings) {
             samples = std::move(note->samples);
             const std::span<double> values(samples->data(), static_cast<std::size_t>(count));
             normalizeAndScale(values, job);
-            if (!quiet) {
+            // The size is announced only once the note is safely in place.
+            if (writeNote(*job.outFile, values, settings) && !quiet) {
                 printOut("Output : %lld bytes\n", static_cast<long long>(count) * settings.bitsPerSample / 8 + 44);
             }
-            writeNote(*job.outFile, values, settings);
         }
     } else {
         if (!job.cacheFile) {

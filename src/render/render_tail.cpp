@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "base/number_text.h"
-#include "platform/files.h"
 
 namespace kestrand {
 
@@ -29,12 +28,10 @@ double normalizationGain(std::span<const double> samples, const std::optional<st
     return std::pow(16384.0 / peak, strength);
 }
 
-bool writeWholeNoteFile(const std::wstring& path, const std::function<bool(const std::wstring&)>& write) {
-    if (path == L"-" || path == L"nul") return write(path);
-    const std::wstring temporary = temporarySiblingPath(path);
-    if (write(temporary) && replaceFile(temporary, path)) return true;
-    removeFile(temporary);
-    return false;
+FileResult writeWholeNoteFile(const std::wstring& path, std::span<const std::uint8_t> image, DashOutput dash) {
+    if (path == L"nul") return {};
+    if (path == L"-" && dash == DashOutput::StandardOutput) return writeStandardOutput(image);
+    return writeWholeFile(path, image, Durability::Cache);
 }
 
 EnvelopeWalk::EnvelopeWalk(const RenderJob& job) {

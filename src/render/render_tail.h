@@ -5,11 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "platform/whole_file.h"
 #include "render/render_job.h"
 
 namespace kestrand {
@@ -32,12 +32,17 @@ std::optional<std::int32_t> flagNumber(const std::optional<std::wstring>& flags,
 // as at most 100; 1 for a strength of 0 or less or a silent note.
 double normalizationGain(std::span<const double> samples, const std::optional<std::wstring>& flags);
 
-// Writes a note file so that a host never sees half a file: `write(name)`
-// writes the whole file under `name` and says whether it succeeded. A real
-// file is written under a temporary name in the same folder and renamed over
-// `path` when complete; "-" and "nul" are handed to `write` directly.
-// False when the file could not be written (any temporary file is removed).
-bool writeWholeNoteFile(const std::wstring& path, const std::function<bool(const std::wstring&)>& write);
+// Where "-" as an output name sends a note.
+enum class DashOutput { StandardOutput, FileNamedDash };
+
+// Writes a finished note file (its whole WAV image) so that a host never sees
+// half a file and an older note survives any failure byte for byte: a real
+// file is written whole under a temporary name in the same folder and renamed
+// over `path` when complete (writeWholeFile); "nul" writes nothing; "-" goes
+// to standard output or is a file name, as `dash` says. Notes are cache
+// files: they are not forced to stable storage. When it fails, the result
+// says why.
+FileResult writeWholeNoteFile(const std::wstring& path, std::span<const std::uint8_t> image, DashOutput dash);
 
 // The breakpoints of a job's volume envelope, walked in time: (0, 0), then
 // (fileOffset, 0), then one breakpoint per (duration ms, level %) pair after

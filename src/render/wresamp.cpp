@@ -54,14 +54,13 @@ bool renderToOutFile(const RenderJob& job, const OutputSettings& settings, std::
     out.assign(static_cast<std::size_t>(total), 0);
     const std::span<const double> values(note->samples.data(), static_cast<std::size_t>(count));
     scaleToInt16(values, normalizationGain(values, job.flags), out);
-    const std::vector<std::uint8_t> bytes = littleEndianBytes(out);
-    const bool written = writeWholeNoteFile(*job.outFile, [&](const std::wstring& name) {
-        return writeWaveBytes(name, bytes, 16, 1, settings.sampleRate) == 0;
-    });
+    const std::vector<std::uint8_t> image = waveBytesImage(littleEndianBytes(out), 16, 1, settings.sampleRate);
+    const FileResult written = writeWholeNoteFile(*job.outFile, image, DashOutput::FileNamedDash);
     if (written) {
         printOut("Output : %s\n", narrow(*job.outFile).c_str());
     } else {
-        printErr("wresamp: cannot write the output file %s\n", narrow(*job.outFile).c_str());
+        printErr("wresamp: cannot write the output file %s: %s. No file was changed.\n", narrow(*job.outFile).c_str(),
+                 written.problem.c_str());
     }
     return true;
 }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
-#include "dsp/fast_sinc.h"
+#include "dsp/sinc_fast.h"
+#include "dsp/sinc_literal.h"
 #include "dsp/vector_lanes.h"
 
 namespace kestrand {
@@ -62,9 +64,14 @@ inline double wantedFrequency(const DirectWaveformSetup& setup, std::int64_t j, 
 }
 
 // V - floor(V) without a library call; 0 for values that are not finite and
-// for those from 2^52 up, which are whole.
-inline double fractionOf(double V) {
+// for those from 2^52 up, which are whole. The wide copy has an instruction
+// for floor; the baseline rounds toward zero and steps down.
+template <class Lanes>
+[[gnu::always_inline]] inline double fractionOf(double V) {
     if (!(std::fabs(V) < 4503599627370496.0)) return 0.0;
+#ifdef KESTRAND_WIDE_VECTORS
+    if constexpr (std::is_same_v<Lanes, Wide>) return V - std::floor(V);
+#endif
     const double t = static_cast<double>(static_cast<std::int64_t>(V));
     return V - (t > V ? t - 1.0 : t);
 }
@@ -103,6 +110,8 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
             const double X = I + R * U;
             direct[static_cast<std::size_t>(j)] =
                 (1.0 - W) * readLiteral(view, X - R, 1.0) + W * readLiteral(view, X, 1.0);
+        } else if (j < setup.outCount) {
+            direct[static_cast<std::size_t>(j)] = 0.0;
         }
         st.I = I + rate;
         const double V = U + advance / R;
@@ -121,9 +130,9 @@ void fillLiteral(const DirectWaveformSetup& setup, DirectWaveformState& st, std:
 // list entry come from a table); the phase (each depends on the one before);
 // then the two read positions of every sample, the reads and the cross-fade,
 // four at a time.
-KESTRAND_VECTOR_CLONES
-void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0, std::int64_t j1,
-              std::span<double> direct) {
+template <class Lanes>
+KESTRAND_VECTOR_BODY void fillFastBody(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0,
+                                       std::int64_t j1, std::span<double> direct) {
     const TimeMap map = setup.map;
     const FrequencyList& list = *setup.list;
     const double freqAvg = list.freqAvg;
@@ -146,12 +155,34 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
     double* __restrict lengths = st.lengths.data();
     double* __restrict steps = st.steps.data();
 
+    // The read positions. The part of the region (head, middle, tail), and
+    // so the rate, is a step function of the position that never falls as
+    // the position grows: positions that move by one rate all lie in one part
+    // when the first and the last do. So the hop is first walked at the rate
+    // of its first position, and walked again sample by sample only when its
+    // last position lies in another part.
+    const auto part = [&map](double I) { return I < map.middleEnd ? (I < map.headEnd ? 0 : 1) : 2; };
+    const auto rateOf = [&map](double I) {
+        return I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
+    };
     double I = st.I;
-    for (std::int64_t k = 0; k < count; ++k) {
-        const double rate = I < map.middleEnd ? (I < map.headEnd ? map.headRate : map.middleRate) : map.tailRate;
-        spots[k] = I;
-        rates[k] = rate;
-        I += rate;
+    if (count > 0) {
+        const double rate = rateOf(I);
+        for (std::int64_t k = 0; k < count; ++k) {
+            spots[k] = I;
+            I += rate;
+        }
+        if (part(spots[count - 1]) == part(spots[0])) {
+            for (std::int64_t k = 0; k < count; ++k) rates[k] = rate;
+        } else {
+            I = st.I;
+            for (std::int64_t k = 0; k < count; ++k) {
+                const double r = rateOf(I);
+                spots[k] = I;
+                rates[k] = r;
+                I += r;
+            }
+        }
     }
     st.I = I;
 
@@ -159,24 +190,24 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
     double latchedTarget = 0.0;
     std::int64_t k = 0;
     if (!bend) {
-        const Lanes zero = {0, 0, 0, 0};
-        const Lanes end = {listEnd, listEnd, listEnd, listEnd};
+        const Lanes zero = broadcast<Lanes>(0.0);
+        const Lanes end = broadcast<Lanes>(listEnd);
         for (; k + 4 <= count; k += 4) {
-            const Lanes q = load(spots + k) * inverseFrameStep;
-            const Index inside = (q < listEnd) & (q >= 0.0);
+            const Lanes q = load<Lanes>(spots + k) * inverseFrameStep;
+            const auto inside = (q < listEnd) & (q >= 0.0);
             Lanes whole = (q + kRoundingShift) - kRoundingShift;
-            whole = whole > q ? whole - 1.0 : whole;
+            whole = select(whole > q, whole - 1.0, whole);
             // Before the list: entry 0; behind it (or not a number): the last.
-            whole = inside ? whole : (q < 0.0 ? zero : end);
-            const Lanes f = inside ? q - whole : zero;
-            const Int4 entry = __builtin_convertvector(whole, Int4);
-            const Lanes a = {periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]};
-            const Lanes b = {periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1],
-                             periods[entry[3] + 1]};
+            whole = select(inside, whole, select(q < 0.0, zero, end));
+            const Lanes f = select(inside, q - whole, zero);
+            const Int4 entry = truncatedInts(whole);
+            const Lanes a = make<Lanes>(periods[entry[0]], periods[entry[1]], periods[entry[2]], periods[entry[3]]);
+            const Lanes b =
+                make<Lanes>(periods[entry[0] + 1], periods[entry[1] + 1], periods[entry[2] + 1], periods[entry[3] + 1]);
             const Lanes R = a * (1.0 - f) + b * f;
             const Lanes bq = R * k1 + mod;
             store(lengths + k, R);
-            store(steps + k, (target * bq * k2 - load(rates + k)) / R);
+            store(steps + k, (target * bq * k2 - load<Lanes>(rates + k)) / R);
             if (k == 0) latchedTarget = target * bq[0];
         }
     }
@@ -206,17 +237,26 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
         st.latch = Latch{spots[0] + rates[0], lengths[0], latchedTarget};
     }
 
-    // The phase of every sample.
+    // The phase of every sample, then whether every read lies inside the
+    // recording (four at a time).
     double* __restrict phases = st.phases.data();
     double U = st.U;
-    bool inside = true;
     for (k = 0; k < count; ++k) {
         phases[k] = U;
-        const double at = spots[k] + U;
-        inside = inside && at >= 0.0 && at < inputFrames;
-        U = fractionOf(U + steps[k]);
+        U = fractionOf<Lanes>(U + steps[k]);
     }
     st.U = U;
+    const Lanes none = broadcast<Lanes>(0.0);
+    auto insideLanes = none == none;
+    for (k = 0; k + 4 <= count; k += 4) {
+        const Lanes at = load<Lanes>(spots + k) + load<Lanes>(phases + k);
+        insideLanes = insideLanes & (at >= 0.0) & (at < inputFrames);
+    }
+    bool inside = allSet(insideLanes);
+    for (; k < count; ++k) {
+        const double at = spots[k] + phases[k];
+        inside = inside && at >= 0.0 && at < inputFrames;
+    }
 
     const std::int64_t written = std::clamp<std::int64_t>(setup.outCount - j0, 0, count);
     double* __restrict fades = st.fades.data();
@@ -228,8 +268,8 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
         // Every sample of the hop reads inside the recording: positions, reads
         // and the cross-fade four at a time, straight into the note.
         for (k = 0; k + 4 <= written; k += 4) {
-            const Lanes u = load(phases + k), R = load(lengths + k);
-            const Lanes X = load(spots + k) + R * u;
+            const Lanes u = load<Lanes>(phases + k), R = load<Lanes>(lengths + k);
+            const Lanes X = load<Lanes>(spots + k) + R * u;
             store(early + k, X - R);
             store(late + k, X);
             store(fades + k, 1.0 - 3.0 * u * u + 2.0 * u * u * u);
@@ -246,13 +286,14 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
         readUnitBatch(*setup.sample, std::span<const double>(late, n), std::span<double>(values + count, n));
         out += j0;
         for (k = 0; k + 4 <= written; k += 4) {
-            const Lanes W = load(fades + k);
-            store(out + k, (1.0 - W) * load(values + k) + W * load(values + count + k));
+            const Lanes W = load<Lanes>(fades + k);
+            store(out + k, (1.0 - W) * load<Lanes>(values + k) + W * load<Lanes>(values + count + k));
         }
         for (; k < written; ++k) out[k] = (1.0 - fades[k]) * values[k] + fades[k] * values[count + k];
         return;
     }
-    // Some samples read outside: only the others are read.
+    // Some samples read outside: they are 0, and only the others are read.
+    std::fill(out + j0, out + j0 + written, 0.0);
     std::int32_t* __restrict indices = st.indices.data();
     std::size_t reads = 0;
     for (k = 0; k < written; ++k) {
@@ -272,6 +313,11 @@ void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::in
         const double W = fades[r];
         out[indices[r]] = (1.0 - W) * values[2 * r] + W * values[2 * r + 1];
     }
+}
+
+void fillFast(const DirectWaveformSetup& setup, DirectWaveformState& st, std::int64_t j0, std::int64_t j1,
+              std::span<double> direct) {
+    return KESTRAND_VECTOR_CALL(fillFastBody, setup, st, j0, j1, direct);
 }
 
 }  // namespace

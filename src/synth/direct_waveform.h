@@ -64,8 +64,8 @@ struct DirectWaveformState {
 DirectWaveformState startDirectWaveform(const DirectWaveformSetup& setup);
 
 // Output samples j0 .. j1 - 1 (j0 a multiple of the hop, at most one hop):
-// writes direct[j] for those j below outCount whose read lies inside the
-// sample, advances the state, and latches at j0.
+// writes direct[j] for every j below outCount (0 where the read lies outside
+// the sample), advances the state, and latches at j0.
 void fillDirectWaveform(const DirectWaveformSetup& setup, DirectWaveformState& state, std::int64_t j0, std::int64_t j1,
                         std::span<double> direct);
 

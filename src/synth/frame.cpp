@@ -4,26 +4,11 @@
 #include <cmath>
 
 #include "dsp/frame_kernels.h"
+#include "dsp/sinc_literal.h"
 
 namespace kestrand {
 
 namespace {
-
-void forward(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
-    if (shared.literal) {
-        realFft(data, shared.fft);
-    } else {
-        fastRealFft(data, shared.fastFft, work.fftScratch);
-    }
-}
-
-void inverse(std::vector<double>& data, const SynthesisShared& shared, FrameWork& work) {
-    if (shared.literal) {
-        inverseRealFft(data, shared.fft);
-    } else {
-        fastInverseRealFft(data, shared.fastFft, work.fftScratch);
-    }
-}
 
 // The first sample of a frame whose middle is at v, truncated toward zero,
 // kept where whole-frame indices cannot overflow.
@@ -39,16 +24,15 @@ std::int64_t wholeFrameStart(double v, int half) {
 void FrameWork::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
     const std::size_t bins = n / 2 + 1;
-    for (auto* array : {&voice, &source, &breath, &extra}) array->assign(n, 0.0);
-    for (auto* array : {&powerA, &powerB, &envelopeSums}) array->assign(bins, 0.0);
+    for (auto* array : {&voice, &source, &breath, &extra}) array->resize(n);
+    for (auto* array : {&powerA, &powerB, &envelopeSums}) array->resize(bins);
     fold.reserve(static_cast<int>(n / 2));
-    fftScratch.prepare(tables.fastFft);
+    fftScratch.prepare(tables.fft);
 }
 
 void FrameRequest::prepare(const SynthesisShared& tables) {
     const std::size_t n = static_cast<std::size_t>(tables.frameSize);
-    frame.assign(n, 0.0);
-    noise.assign(n, 0.0);
+    frame.resize(n);
 }
 
 void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& wk) {
@@ -66,26 +50,31 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     const double t = n * request.targetFrequency / rate;
     double ratioB = t / o;
 
-    // Voice frame: the direct waveform under the window, zero before the note.
+    // Voice frame: the direct waveform under the window, zero before the
+    // note; its spectrum and its power.
     double* V = wk.voice.data();
     const std::int64_t first = static_cast<std::int64_t>(request.position) - n + 1;
     if (first >= 0 && static_cast<std::size_t>(first) + static_cast<std::size_t>(n) <= sh.directSize) {
-        multiplyElements(window, sh.directBuffer + first, V, n);
+        forwardFft(sh.directBuffer + first, window, wk.voice, sh.fft, wk.fftScratch, wk.powerB.data());
     } else {
         for (int i = 0; i < n; ++i) {
             const std::int64_t k = first + i;
             const double x = k >= 0 && static_cast<std::size_t>(k) < sh.directSize ? sh.directBuffer[k] : 0.0;
             V[i] = window[i] * x;
         }
+        forwardFft(V, nullptr, wk.voice, sh.fft, wk.fftScratch, wk.powerB.data());
     }
-    forward(wk.voice, sh, wk);
 
-    // Source frame: the recording around v.
-    std::vector<double>& S = wk.source;
+    // Source frame: the recording around v, windowed (and reversed after
+    // that for a reversed note); its spectrum and its power.
+    WorkArray& S = wk.source;
+    const double* source = S.data();
     if (sh.inputRate == static_cast<std::uint32_t>(sh.outputRate)) {
         const std::int64_t b0 = wholeFrameStart(v, half);
         if (literal) {
             for (int i = 0; i < n; ++i) S[static_cast<std::size_t>(i)] = wholeFrame(sh.sample, b0 + i);
+        } else if (const double* decoded = decodedFrames(sh.decoded, b0, static_cast<std::size_t>(n))) {
+            source = decoded;
         } else {
             readWholeFrames(sh.decoded, b0, S);
         }
@@ -99,12 +88,13 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         o = n * w / m;
         ratioB = t / o;
     }
-    multiplyElements(window, S.data(), S.data(), n);
-    if (sh.reverse) std::reverse(S.begin(), S.end());
-    forward(S, sh, wk);
-
-    packedPower(S.data(), n, wk.powerA.data());
-    packedPower(V, n, wk.powerB.data());
+    if (sh.reverse) {
+        multiplyElements(window, source, S.data(), n);
+        std::reverse(S.begin(), S.end());
+        forwardFft(S.data(), nullptr, S, sh.fft, wk.fftScratch, wk.powerA.data());
+    } else {
+        forwardFft(source, window, S, sh.fft, wk.fftScratch, wk.powerA.data());
+    }
 
     // Source envelope, then the voice frame reshaped to it: a gain per bin,
     // 1 where the voice frame's smoothed power is not positive.
@@ -113,7 +103,6 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     for (int j = 0; j <= half; ++j) E[j] = std::max(0.0, E[j]);
     const double* T = wk.powerA.data();  // the source power is no longer needed
     foldedSums(wk.powerB, foldWidth(t, half), 1.0 / t, wk.powerA, wk.fold);
-    double* gains = wk.powerB.data();  // nor the voice power
     const double* envelope = E;
     if (g != 1.0) {
         // The envelope read at j g: between neighbouring bins, 0 from bin H on.
@@ -130,8 +119,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         }
         envelope = warped;
     }
-    binGains(envelope, T, ratioB, nullptr, gains, half + 1);
-    scaleBins(V, n, gains);
+    scaleBinsByGains(V, n, envelope, T, ratioB, nullptr);
 
     // Amplitude from the intensity curve at the frame's middle.
     double amplitude = 1.0;
@@ -147,10 +135,9 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
     }
 
     // Breath: noise shaped like the aperiodic part of the recording.
-    std::vector<double>& Q = wk.breath;
+    WorkArray& Q = wk.breath;
     const bool breath = sh.breathiness > 0.0;
     if (breath) {
-        multiplyElements(window, request.noise.data(), Q.data(), n);
         const double step = w / g;
         const double start = -half * w / g + v - m / 2;
         if (literal) {
@@ -166,10 +153,8 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
             windowedDifference(window, S.data(), wk.extra.data(), S.data(), n);
         }
         if (sh.reverse) std::reverse(S.begin(), S.end());
-        forward(S, sh, wk);
-        forward(Q, sh, wk);
-        packedPower(S.data(), n, wk.powerA.data());
-        packedPower(Q.data(), n, wk.powerB.data());
+        forwardFft(S.data(), nullptr, S, sh.fft, wk.fftScratch, wk.powerA.data());
+        forwardFft(request.noise.data(), window, Q, sh.fft, wk.fftScratch, wk.powerB.data());
         const double J = n * w / (m * g);
         const double r = (2.0 / 3.0) / J;
         const int width = foldWidth(1.5 * J, half);
@@ -177,18 +162,17 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         foldedSums(wk.powerB, width, r, wk.powerA, wk.fold);
         const double* A = wk.envelopeSums.data();
         const double* noisePower = wk.powerA.data();
-        binGains(A, noisePower, 1.0, sh.tiltTable.data(), gains, half + 1);
-        scaleBins(Q.data(), n, gains);
+        scaleBinsByGains(Q.data(), n, A, noisePower, 1.0, sh.tiltTable.data());
     }
 
     // Back to time: both components are real, so their weighted sum can be
     // transformed back at once.
-    std::vector<double>& out = request.frame;
+    WorkArray& out = request.frame;
     const double voiceGain = sh.gains.voice;
     const double noiseGain = sh.gains.noise;
     if (literal) {
-        inverse(wk.voice, sh, wk);
-        if (breath) inverse(Q, sh, wk);
+        inverseFft(wk.voice, sh.fft, wk.fftScratch);
+        if (breath) inverseFft(Q, sh.fft, wk.fftScratch);
         for (int i = 0; i < n; ++i) {
             const double q = breath ? Q[static_cast<std::size_t>(i)] : 0.0;
             out[static_cast<std::size_t>(i)] = (noiseGain * q + voiceGain * V[i]) * window[i] * amplitude;
@@ -199,8 +183,7 @@ void processFrame(const SynthesisShared& sh, FrameRequest& request, FrameWork& w
         } else {
             for (int i = 0; i < n; ++i) out[static_cast<std::size_t>(i)] = voiceGain * V[i];
         }
-        inverse(out, sh, wk);
-        scaleByWindow(out.data(), window, amplitude, n);
+        inverseFft(out, sh.fft, wk.fftScratch, window, amplitude);
     }
 }
 

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "dsp/decoded_sample.h"
-#include "dsp/fast_fft.h"
-#include "dsp/fast_sinc.h"
+#include "dsp/fft_plan.h"
 #include "dsp/folded_sums.h"
-#include "dsp/real_fft.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
+#include "dsp/window_tables.h"
+#include "dsp/work_array.h"
 #include "synth/synthesis_tables.h"
 
 namespace kestrand {
@@ -23,8 +24,7 @@ struct SynthesisShared {
     int frameSize = 1024;  // N
     std::int32_t outputRate = 44100;
     std::vector<double> analysisWindow;  // sin(pi n / N)
-    FftTables fft;                       // reference transform (literal evaluation)
-    FastFftPlan fastFft;                 // the transform of the fast evaluation
+    FftPlan fft;                         // literal transform for the literal evaluation, else fast
     std::vector<double> tiltTable;       // breath tilt per bin (only with breath)
     MixGains gains;
     SampleView sample;      // the recording, first channel
@@ -48,9 +48,9 @@ struct SynthesisShared {
 
 // The work arrays of one thread that processes frames, sized once.
 struct FrameWork {
-    std::vector<double> voice, source, breath, extra, powerA, powerB, envelopeSums;
+    WorkArray voice, source, breath, extra, powerA, powerB, envelopeSums;
     FoldScratch fold;
-    FastFftScratch fftScratch;
+    FftScratch fftScratch;
 
     // Sizes the arrays for the shared frame size.
     void prepare(const SynthesisShared& tables);
@@ -65,11 +65,11 @@ struct FrameRequest {
     double period = 0.0;             // recorded pitch period there, input frames
     double targetFrequency = 0.0;    // wanted frequency, Hz
     std::int32_t envelopeCount = 0;  // points of the intensity envelope
-    std::vector<double> noise;       // this frame's white noise (with breath)
+    std::span<const double> noise;   // this frame's N white-noise values (with breath)
     // The finished frame: output samples position - N + 1 .. position.
-    std::vector<double> frame;
+    WorkArray frame;
 
-    // Sizes the frame and noise arrays for the shared frame size.
+    // Sizes the frame for the shared frame size.
     void prepare(const SynthesisShared& tables);
 };
 

@@ -2,16 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace kestrand {
-
-std::vector<double> makeAnalysisWindow(int frameSize) {
-    std::vector<double> window(static_cast<std::size_t>(std::max(frameSize, 0)));
-    for (int n = 0; n < frameSize; ++n)
-        window[static_cast<std::size_t>(n)] = std::sin(std::numbers::pi * n / frameSize);
-    return window;
-}
 
 std::vector<double> makeTiltTable(int frameSize, double alpha) {
     std::vector<double> tilt(static_cast<std::size_t>(std::max(frameSize, 0)));

@@ -7,9 +7,6 @@
 
 namespace kestrand {
 
-// sin(pi n / N) for n = 0 .. N - 1: the sine window of every frame.
-std::vector<double> makeAnalysisWindow(int frameSize);
-
 // The breath spectral tilt per bin j = 0 .. N - 1 for the tilt parameter
 // alpha (0 .. 10): for alpha <= 1 the line (2 - alpha)(1 - alpha + 0.04 alpha j),
 // otherwise 0 at j = 0 and (0.04 j / (1 + 0.1 (alpha - 1)))^(0.48 alpha).

@@ -7,8 +7,8 @@
 
 #include "base/number_text.h"
 #include "dsp/decoded_sample.h"
-#include "dsp/fast_sinc.h"
 #include "dsp/sample_view.h"
+#include "dsp/sinc_fast.h"
 #include "platform/console.h"
 #include "platform/system_info.h"
 #include "synth/direct_waveform.h"
@@ -65,10 +65,11 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     const VoiceEntry& region = plan.region;
     const std::int32_t threadRequest = plan.threadRequest;
 
-    // The breath noise: the first block is drawn before anything else.
+    // The breath noise, one stream for the note: frame f takes the N values
+    // from (f + 1) hops on, and the hop at its end is drawn just before it
+    // is handed out. The first N values are drawn first (only with breath,
+    // as nothing else reads them).
     NoiseGenerator random;
-    std::vector<double> noiseBuffer(static_cast<std::size_t>(N));
-    for (double& value : noiseBuffer) value = random.nextSmall();
 
     // 5. Curves. 6. Time map.
     const NoteCurves curves = makeCurves(plan);
@@ -95,10 +96,23 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // 7. Buffers, threads and tables.
     const bool noFormant = plan.noFormant;
     const std::size_t bufferSize = static_cast<std::size_t>(outCount) + static_cast<std::size_t>(N);
-    std::vector<double> directBuffer, output;
+    const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
+    const bool breath = !noFormant && breathiness > 0;
+    // The note; with noFormant it is the direct waveform itself. Otherwise
+    // the direct waveform has a buffer of its own, written whole: the loop
+    // writes every sample of the note, and its tail is zeroed here.
+    std::vector<double> output;
+    std::unique_ptr<double[]> directStore;
+    std::span<double> directBuffer;
     try {
-        directBuffer.assign(bufferSize, 0.0);
-        if (!noFormant) output.assign(bufferSize, 0.0);
+        output.assign(bufferSize, 0.0);
+        if (noFormant) {
+            directBuffer = output;
+        } else {
+            directStore = std::make_unique_for_overwrite<double[]>(bufferSize);
+            directBuffer = std::span<double>(directStore.get(), bufferSize);
+            std::fill(directBuffer.begin() + outCount, directBuffer.end(), 0.0);
+        }
     } catch (const std::bad_alloc&) {
         writeErr("kestrand: not enough memory for the note.\n");
         return std::nullopt;
@@ -113,12 +127,8 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     // The frame tables only when frames are made, the reference transform
     // only for the literal evaluation.
     if (!noFormant) {
-        shared.analysisWindow = makeAnalysisWindow(N);
-        if (options.literal) {
-            shared.fft = makeFftTables(N);
-        } else {
-            shared.fastFft = makeFastFftPlan(N);
-        }
+        shared.analysisWindow = makeSineWindow(N);
+        shared.fft = makeFftPlan(N, options.literal ? FftKind::Literal : FftKind::Fast);
     }
     shared.gains = makeMixGains(N, breathiness, noFormant);
     shared.sample = makeSampleView(loaded.bytes, sampleTypeOf(info), info.channels);
@@ -135,18 +145,38 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     shared.reverse = plan.reverse;
     shared.outputCount = outCount;
     shared.literal = options.literal;
-    if (breathiness > 0) {
-        for (int k = hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextLoud();
+    // The stream lives in a ring that holds more than the frames in flight
+    // (at most one per thread) can read, so no value is overwritten while a
+    // frame may still read it. The ring is a whole number of hops, so a hop
+    // of values lies together; the first N values of the ring are repeated
+    // after its end, so every frame's N values lie together too.
+    const std::size_t ring = static_cast<std::size_t>(N) + static_cast<std::size_t>(threadCount + 1) * hop;
+    std::unique_ptr<double[]> noise;  // ring + N values, each written before it is read
+    // Draws the values of stream places at .. at + hop - 1 (at a whole number of hops).
+    const auto drawHop = [&noise, ring, hop, N](std::size_t at, auto draw) {
+        double* place = noise.get() + at % ring;
+        for (int k = 0; k < hop; ++k) place[k] = draw();
+        if (at % ring < static_cast<std::size_t>(N)) std::copy(place, place + hop, place + ring);
+    };
+    if (breath) {
+        noise = std::make_unique_for_overwrite<double[]>(ring + static_cast<std::size_t>(N));
+        for (int k = 0; k < N; k += hop) drawHop(static_cast<std::size_t>(k), [&random] { return random.nextSmall(); });
+        for (int k = hop; k < N; k += hop)
+            drawHop(static_cast<std::size_t>(k), [&random] { return random.nextLoud(); });
         shared.tiltTable = makeTiltTable(N, alpha);
     }
 
     // The slots, owned together with the pool by the driver and every worker
     // thread; the threads start when frames need them and end by themselves
-    // once the render has stopped them.
+    // once the render has stopped them. A short note, or one thread asked
+    // for, is processed on the driver alone: starting a thread would cost
+    // more than its frames.
+    const std::int64_t frameCount = (static_cast<std::int64_t>(outCount) + N / 2) / hop;
+    const bool driverOnly = threadCount == 1 || frameCount <= kDriverOnlyFrames;
     const auto pool = std::make_shared<WorkerPool>();
     std::vector<std::unique_ptr<WorkerSlot>>& slots = pool->owned;
     if (!noFormant) {
-        for (int i = 0; i < threadCount; ++i) {
+        for (int i = 0; i < (driverOnly ? 1 : threadCount); ++i) {
             auto slot = std::make_unique<WorkerSlot>();
             slot->index = i;
             slot->pool = pool.get();
@@ -156,7 +186,7 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
         }
         pool->slots = slots;
         // The driver takes a processor of its own, and frames when it waits.
-        pool->wantActive = std::max(1, std::min(threadCount, processors - 1));
+        pool->wantActive = driverOnly ? 0 : std::max(1, std::min(threadCount, processors - 1));
     }
 
     // 8. Sample loop, one hop at a time; a frame is handed out after every
@@ -179,21 +209,23 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     DirectWaveformState state = startDirectWaveform(setup);
     const std::int32_t nI = curves.gainCount;
     std::size_t s = 0;
-    const std::int64_t loopEnd = static_cast<std::int64_t>(outCount) + N / 2;
+    std::size_t noiseAt = 0;  // the first noise value of the last frame handed out
     for (std::int64_t j0 = 0; j0 < loopEnd; j0 += hop) {
         const std::int64_t j1 = std::min<std::int64_t>(j0 + hop, loopEnd);
         fillDirectWaveform(setup, state, j0, j1, directBuffer);
         const std::int64_t j = j1 - 1;
         if (noFormant || !(j > N / 4 && j % hop == hop - 1)) continue;
-        if (breathiness > 0) {
-            std::copy(noiseBuffer.begin() + hop, noiseBuffer.end(), noiseBuffer.begin());
-            for (int k = N - hop; k < N; ++k) noiseBuffer[static_cast<std::size_t>(k)] = random.nextSmall();
+        std::span<const double> frameNoise;
+        if (breath) {
+            noiseAt += static_cast<std::size_t>(hop);
+            drawHop(noiseAt + static_cast<std::size_t>(N - hop), [&random] { return random.nextSmall(); });
+            frameNoise = std::span<const double>(noise.get() + noiseAt % ring, static_cast<std::size_t>(N));
         }
         WorkerSlot& slot = *slots[s];
         finishSlot(*pool, s);
         FrameRequest& request = slot.request;
         if (slot.pending) addFrameToOutput(request, N, output, outCount);
-        if (breathiness > 0) std::copy(noiseBuffer.begin(), noiseBuffer.end(), request.noise.begin());
+        request.noise = frameNoise;
         request.envelopeCount = curves.gains.empty() ? list.listSize : nI;
         request.rateRatio = ratio;
         request.inputPosition = state.previous.position;
@@ -219,7 +251,7 @@ std::optional<SynthesizedNote> synthesizeNote(const LoadedSample& loaded, const 
     const double elapsed = highResolutionSeconds() - startTime;
 
     SynthesizedNote note;
-    note.samples = std::move(noFormant ? directBuffer : output);
+    note.samples = std::move(output);
     for (double& value : note.samples) {
         if (!std::isfinite(value)) value = 0.0;
     }

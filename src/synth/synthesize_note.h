@@ -26,6 +26,9 @@ struct SynthesizedNote {
     double seconds = 0;   // time the synthesis took, from its buffers to its last frame
 };
 
+// Notes of at most this many frames are processed on the calling thread alone.
+inline constexpr std::int64_t kDriverOnlyFrames = 24;
+
 // The longest note the engine renders, in seconds.
 inline constexpr double kMaxNoteSeconds = 3600.0;
 

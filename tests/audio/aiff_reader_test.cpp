@@ -6,6 +6,7 @@
 
 #include "audio/wave_reader.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -13,64 +14,8 @@ namespace {
 
 using test::TempDir;
 
-void putBig16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-}
-
-void putBig32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>((v >> shift) & 0xFF));
-}
-
-constexpr std::uint8_t kRate44100[10] = {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
-
-struct AiffSpec {
-    std::string form = "AIFF";
-    bool withComm = true;
-    std::uint16_t channels = 1;
-    std::uint32_t frames = 0;
-    std::uint16_t bits = 16;
-    const std::uint8_t* rate = kRate44100;
-    std::size_t commExtra = 0;
-    bool withSsnd = true;
-    std::uint32_t ssndOffset = 0;
-    std::optional<std::uint32_t> ssndSizeOverride;
-    std::vector<std::int16_t> samples;  // stored big-endian
-    bool otherChunkFirst = false;
-};
-
-std::vector<std::uint8_t> makeAiff(const AiffSpec& spec) {
-    std::vector<std::uint8_t> body;
-    test::putText(body, spec.form);
-    if (spec.otherChunkFirst) {
-        test::putText(body, "NAME");
-        putBig32(body, 4);
-        test::putText(body, "abcd");
-    }
-    if (spec.withComm) {
-        test::putText(body, "COMM");
-        putBig32(body, static_cast<std::uint32_t>(18 + spec.commExtra));
-        putBig16(body, spec.channels);
-        putBig32(body, spec.frames);
-        putBig16(body, spec.bits);
-        body.insert(body.end(), spec.rate, spec.rate + 10);
-        body.insert(body.end(), spec.commExtra, 0x77);
-    }
-    if (spec.withSsnd) {
-        test::putText(body, "SSND");
-        const auto natural = static_cast<std::uint32_t>(8 + spec.ssndOffset + spec.samples.size() * 2);
-        putBig32(body, spec.ssndSizeOverride.value_or(natural));
-        putBig32(body, spec.ssndOffset);
-        putBig32(body, 0);
-        body.insert(body.end(), spec.ssndOffset, 0x55);
-        for (const std::int16_t s : spec.samples) putBig16(body, static_cast<std::uint16_t>(s));
-    }
-    std::vector<std::uint8_t> file;
-    test::putText(file, "FORM");
-    putBig32(file, static_cast<std::uint32_t>(body.size()));
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
-}
+using test::AiffSpec;
+using test::makeAiff;
 
 struct ReadResult {
     std::optional<LoadedSample> sample;
@@ -93,13 +38,13 @@ ReadResult readBytes(const std::vector<std::uint8_t>& file, std::int32_t tail = 
 
 std::vector<std::uint8_t> littleEndian(const std::vector<std::int16_t>& samples, std::size_t zeroSamples) {
     std::vector<std::uint8_t> out;
-    for (const std::int16_t s : samples) test::putU16(out, static_cast<std::uint16_t>(s));
+    for (const std::int16_t s : samples) appendU16(out, static_cast<std::uint16_t>(s));
     out.insert(out.end(), zeroSamples * 2, 0);
     return out;
 }
 
 TEST(AiffReader, SampleRateFromExtendedValue) {
-    EXPECT_EQ(aiffSampleRate(kRate44100), 44100u);
+    EXPECT_EQ(aiffSampleRate(test::kAiffRate44100), 44100u);
     const std::uint8_t rate24000[10] = {0x40, 0x0D, 0xBB, 0x80, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(aiffSampleRate(rate24000), 24000u);
     // The sign bit and the low mantissa bits do not count.
@@ -121,7 +66,7 @@ TEST(AiffReader, MonoSampleMatchesTheSameSoundReadAsWav) {
     AiffSpec spec;
     spec.frames = wave->dataBytes / 2;
     for (std::uint32_t i = 0; i < spec.frames; ++i) {
-        spec.samples.push_back(static_cast<std::int16_t>(wave->bytes[2 * i] | (wave->bytes[2 * i + 1] << 8)));
+        spec.samples.push_back(loadS16(wave->bytes.data() + 2 * i));
     }
     const auto result = readBytes(makeAiff(spec), 16);
     ASSERT_TRUE(result.sample);
@@ -132,12 +77,7 @@ TEST(AiffReader, MonoSampleMatchesTheSameSoundReadAsWav) {
     const WaveInfo& w = wave->info;
     EXPECT_EQ(std::string(a.chunkId.data(), 4), "fmt ");
     EXPECT_EQ(a.chunkSize, 16u);
-    EXPECT_EQ(a.formatTag, w.formatTag);
-    EXPECT_EQ(a.channels, w.channels);
-    EXPECT_EQ(a.samplesPerSec, w.samplesPerSec);
-    EXPECT_EQ(a.avgBytesPerSec, w.avgBytesPerSec);
-    EXPECT_EQ(a.blockAlign, w.blockAlign);
-    EXPECT_EQ(a.bitsPerSample, w.bitsPerSample);
+    EXPECT_EQ(a, w);
 }
 
 TEST(AiffReader, StereoIsInterleavedAndByteSwappedWithZeroTail) {
@@ -165,6 +105,26 @@ TEST(AiffReader, SoundStartsAfterTheOffsetField) {
     ASSERT_TRUE(result.sample);
     EXPECT_EQ(result.sample->bytes, littleEndian({7, 8}, 1));
     EXPECT_EQ(result.sample->dataBytes, 4u);
+}
+
+TEST(AiffReader, OddChunksLoadWithAndWithoutTheirPadByte) {
+    AiffSpec spec;
+    spec.frames = 2;
+    spec.samples = {7, 8};
+    for (const bool pad : {true, false}) {
+        SCOPED_TRACE(pad ? "pad" : "no pad");
+        auto file = makeAiff(spec);
+        // A 3-byte "NAME" chunk right after the form type.
+        std::vector<std::uint8_t> name;
+        test::putText(name, "NAME");
+        test::putBig32(name, 3);
+        test::putText(name, "abc");
+        if (pad) name.push_back(0);
+        file.insert(file.begin() + 12, name.begin(), name.end());
+        const auto result = readBytes(file, 1);
+        ASSERT_TRUE(result.sample);
+        EXPECT_EQ(result.sample->bytes, littleEndian({7, 8}, 1));
+    }
 }
 
 TEST(AiffReader, WithoutCommTheDefaultsGiveOnlyTheTail) {
@@ -219,7 +179,7 @@ TEST(AiffReader, DeclaredSizesBeyondTheFileAreCutToWhatItHolds) {
 TEST(AiffReader, RejectsOtherFilesWithTheirMessages) {
     std::vector<std::uint8_t> riff;
     test::putText(riff, "RIFF");
-    test::putU32(riff, 4);
+    appendU32(riff, 4);
     test::putText(riff, "WAVE");
     auto result = readBytes(riff);
     EXPECT_FALSE(result.sample);

@@ -15,6 +15,8 @@
 #include "render/output_settings.h"
 #include "render/render_job.h"
 #include "render/render_stage.h"
+#include "support/audio_images.h"
+#include "support/sample_oracle.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -22,30 +24,15 @@ namespace {
 
 using test::TempDir;
 
-std::uint32_t u32At(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
 // The 16-bit samples of a target, after checking that its sizes cover
 // exactly the data in the file.
 std::vector<int> targetSamples(const std::filesystem::path& path) {
     const auto bytes = test::readFileBytes(path);
     EXPECT_GE(bytes.size(), 44u);
     if (bytes.size() < 44) return {};
-    EXPECT_EQ(u32At(bytes, 40), bytes.size() - 44) << "data size";
-    EXPECT_EQ(u32At(bytes, 4), bytes.size() - 8) << "RIFF size";
-    std::vector<int> out;
-    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2) {
-        out.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8))));
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> int16Bytes(const std::vector<int>& samples) {
-    std::vector<std::uint8_t> out;
-    for (const int s : samples) test::putU16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(s)));
-    return out;
+    EXPECT_EQ(loadU32(bytes.data() + 40), bytes.size() - 44) << "data size";
+    EXPECT_EQ(loadU32(bytes.data() + 4), bytes.size() - 8) << "RIFF size";
+    return test::waveSamples16(bytes);
 }
 
 // The append written out step by step: the model the files are checked against.
@@ -100,17 +87,12 @@ protected:
     TempDir dir;
 };
 
-bool soxAvailable() { return test::runCommand("command -v sox >/dev/null 2>&1 && echo yes").output == "yes\n"; }
-
 // The file's samples as sox decodes them.
 std::vector<int> soxSamples(const std::filesystem::path& wav) {
     const auto result = test::runCommand("sox '" + wav.string() + "' -t raw -e signed-integer -b 16 -L - 2>/dev/null");
     std::vector<int> out;
-    for (std::size_t i = 0; i + 1 < result.output.size(); i += 2) {
-        const auto lo = static_cast<std::uint8_t>(result.output[i]);
-        const auto hi = static_cast<std::uint8_t>(result.output[i + 1]);
-        out.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | (hi << 8))));
-    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(result.output.data());
+    for (std::size_t i = 0; i + 1 < result.output.size(); i += 2) out.push_back(loadS16(bytes + i));
     return out;
 }
 
@@ -134,7 +116,7 @@ TEST_F(WaveAppend, SequenceOfNotesBuildsTheExpectedFile) {
     EXPECT_EQ(test::readFileBytes(doublesTarget), test::readFileBytes(int16Target));
     // No temporary files are left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
-    if (soxAvailable()) {
+    if (test::findProgram("sox")) {
         EXPECT_EQ(soxSamples(int16Target), expected);
     }
 }
@@ -155,13 +137,13 @@ TEST_F(WaveAppend, MissingTargetIsTheFileTheWritersWrite) {
     rate = 8000;
     mixIntoWaveInt16(test::widePath(dir / "new.wav"), note16, 4, 10, 0, rate, true);
     const auto reference = dir / "reference16.wav";
-    writeWaveBytes(test::widePath(reference), int16Bytes({1, -2, 300, -32768}), 16, 1, 8000);
+    writeWaveBytes(test::widePath(reference), test::int16Bytes({1, -2, 300, -32768}), 16, 1, 8000);
     EXPECT_EQ(test::readFileBytes(dir / "new.wav"), test::readFileBytes(reference));
 }
 
 TEST_F(WaveAppend, MixedSumsAreLimitedToSixteenBits) {
     const auto target = dir / "t.wav";
-    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({5, 30000, -30000})));
+    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({5, 30000, -30000})));
     std::vector<std::int16_t> note{10000, -10000, 7};
     rate = 2000;  // one ms is 2 frames
     mixIntoWaveInt16(test::widePath(target), note, 3, 1, 0, rate, true);
@@ -169,7 +151,7 @@ TEST_F(WaveAppend, MixedSumsAreLimitedToSixteenBits) {
     rate = 44100;
     EXPECT_EQ(note[0], 32767);  // the note is mixed in place
 
-    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({30000})));
+    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({30000})));
     std::vector<double> noteD{10000.0, 1.9};
     // One ms is 44 frames, limited to the one frame in the file.
     mixIntoWaveSamples(test::widePath(target), noteD, 2, 1, 0, rate, depth, true);
@@ -187,7 +169,7 @@ TEST_F(WaveAppend, OverlapFramesFollowTheRate) {
     EXPECT_EQ(overlapFrames(1e30f, -1e30f, 44100), 2147483647LL + 2147483648LL);  // saturates, never overflows
 
     const auto target = dir / "t.wav";
-    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes(std::vector<int>(1000, 100))));
+    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes(std::vector<int>(1000, 100))));
     std::vector<std::int16_t> note(500, 1);
     mixIntoWaveInt16(test::widePath(target), note, 500, 0, -10, rate, true);
     const auto samples = targetSamples(target);
@@ -211,73 +193,13 @@ TEST_F(WaveAppend, NegativeOverlapInsertsSilenceInEveryDepth) {
         mixIntoWaveSamples(test::widePath(target), note, 1, -0.1f, 0, rate, depth, true);  // -4 frames
         const auto bytes = test::readFileBytes(target);
         ASSERT_EQ(bytes.size(), 44 + 6 * width) << c.bits;
-        EXPECT_EQ(u32At(bytes, 40), 6 * width);
-        EXPECT_EQ(u32At(bytes, 4), 36 + 6 * width);
+        EXPECT_EQ(loadU32(bytes.data() + 40), 6 * width);
+        EXPECT_EQ(loadU32(bytes.data() + 4), 36 + 6 * width);
         for (std::size_t i = 44 + width; i < 44 + 5 * width; ++i) EXPECT_EQ(bytes[i], 0) << c.bits;
         std::vector<std::uint8_t> last(width);
         encodeAppendSample(256.0, c.tag, c.bits, last);
         EXPECT_TRUE(std::equal(last.begin(), last.end(), bytes.end() - static_cast<long>(width))) << c.bits;
     }
-}
-
-// The conversions written out formula by formula.
-double decodeOracle(const std::uint8_t* p, int tag, int bits) {
-    switch (bits) {
-        case 8: return (p[0] - 127.5) * 256;
-        case 16: {
-            std::int16_t v;
-            std::memcpy(&v, p, 2);
-            return v;
-        }
-        case 24: {
-            const std::int32_t v = (p[0] << 8 | p[1] << 16 | p[2] << 24) >> 8;
-            return v * 0.00390625;
-        }
-        case 32:
-            if (tag == 1) {
-                std::int32_t v;
-                std::memcpy(&v, p, 4);
-                return v * 0.0000152587890625;
-            }
-            {
-                float f;
-                std::memcpy(&f, p, 4);
-                return f * 32767.5;
-            }
-        case 64: {
-            double d;
-            std::memcpy(&d, p, 8);
-            return d * 32767.5;
-        }
-    }
-    return 0;
-}
-
-std::vector<std::uint8_t> encodeOracle(double v, int tag, int bits) {
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(bits / 8));
-    if (tag == 1 && bits == 8)
-        out[0] = static_cast<std::uint8_t>(std::clamp(static_cast<long long>(v * 0.00390625 + 127.5), 0LL, 255LL));
-    if (tag == 1 && bits == 16) {
-        const auto x = static_cast<std::int16_t>(std::clamp(static_cast<long long>(v), -32768LL, 32767LL));
-        std::memcpy(out.data(), &x, 2);
-    }
-    if (tag == 1 && bits == 24) {
-        const long long x = std::clamp(static_cast<long long>(v * 256), -8388608LL, 8388607LL);
-        for (int i = 0; i < 3; ++i) out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((x >> (8 * i)) & 0xFF);
-    }
-    if (tag == 1 && bits == 32) {
-        const auto x = static_cast<std::int32_t>(std::clamp(v * 65536, -2147483648.0, 2147483647.0));
-        std::memcpy(out.data(), &x, 4);
-    }
-    if (tag == 3 && bits == 32) {
-        const auto f = static_cast<float>(v / 32767.5);
-        std::memcpy(out.data(), &f, 4);
-    }
-    if (tag == 3 && bits == 64) {
-        const double d = v / 32767.5;
-        std::memcpy(out.data(), &d, 8);
-    }
-    return out;
 }
 
 TEST(AppendSampleCodec, MatchesTheFormulas) {
@@ -291,9 +213,9 @@ TEST(AppendSampleCodec, MatchesTheFormulas) {
         for (const double v : values) {
             std::vector<std::uint8_t> got(static_cast<std::size_t>(f.bits / 8));
             encodeAppendSample(v, static_cast<std::uint16_t>(f.tag), static_cast<std::uint16_t>(f.bits), got);
-            EXPECT_EQ(got, encodeOracle(v, f.tag, f.bits)) << f.tag << "/" << f.bits << " " << v;
+            EXPECT_EQ(got, test::oracleAppendEncode(v, f.tag, f.bits)) << f.tag << "/" << f.bits << " " << v;
             EXPECT_EQ(decodeAppendSample(got, static_cast<std::uint16_t>(f.tag), static_cast<std::uint16_t>(f.bits)),
-                      decodeOracle(got.data(), f.tag, f.bits));
+                      test::oracleDecode(got.data(), f.bits, f.tag));
         }
     }
     // Every 8-bit and 16-bit value survives a read and a rewrite unchanged.
@@ -327,11 +249,11 @@ TEST_F(WaveAppend, EightBitFilesSurviveAMixWithSilence) {
 }
 
 std::vector<std::uint8_t> withExtraChunk() {
-    auto image = test::makeWaveImage(1, 1, 44100, 16, int16Bytes({1, 2}));
+    auto image = test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({1, 2}));
     // A LIST chunk between "fmt " and "data".
     std::vector<std::uint8_t> list;
     test::putText(list, "LIST");
-    test::putU32(list, 4);
+    appendU32(list, 4);
     test::putText(list, "INFO");
     image.insert(image.begin() + 36, list.begin(), list.end());
     const std::uint32_t riff = static_cast<std::uint32_t>(image.size() - 8);
@@ -341,26 +263,26 @@ std::vector<std::uint8_t> withExtraChunk() {
 
 TEST_F(WaveAppend, TargetsItCouldNotHaveWrittenAreRefusedAndLeftUntouched) {
     std::vector<std::vector<std::uint8_t>> refused{
-        test::makeWaveImage(1, 2, 44100, 16, int16Bytes({1, 2, 3, 4})),  // two channels
-        test::makeWaveImage(1, 1, 44100, 12, {1, 2, 3, 4}),              // a depth it does not write
-        test::makeWaveImage(2, 1, 44100, 16, {1, 2}),                    // a tag it does not write
-        test::makeWaveImage(3, 1, 44100, 16, {1, 2}),                    // float tag with 16 bits
+        test::makeWaveImage(1, 2, 44100, 16, test::int16Bytes({1, 2, 3, 4})),  // two channels
+        test::makeWaveImage(1, 1, 44100, 12, {1, 2, 3, 4}),                    // a depth it does not write
+        test::makeWaveImage(2, 1, 44100, 16, {1, 2}),                          // a tag it does not write
+        test::makeWaveImage(3, 1, 44100, 16, {1, 2}),                          // float tag with 16 bits
         withExtraChunk(),
         {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v', 'e'},
         {},
     };
-    auto trailing = test::makeWaveImage(1, 1, 44100, 16, int16Bytes({1, 2}));
+    auto trailing = test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({1, 2}));
     trailing.push_back(0);  // bytes behind the data
     refused.push_back(trailing);
-    auto truncated = test::makeWaveImage(1, 1, 44100, 16, int16Bytes({1, 2}));
+    auto truncated = test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({1, 2}));
     truncated.pop_back();  // shorter than its header says
     refused.push_back(truncated);
-    auto riffMismatch = test::makeWaveImage(1, 1, 44100, 16, int16Bytes({1, 2}));
+    auto riffMismatch = test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({1, 2}));
     riffMismatch[4] = 99;
     refused.push_back(riffMismatch);
     auto oddData = test::makeWaveImage(1, 1, 44100, 16, {1, 2, 3});  // half a frame
     refused.push_back(oddData);
-    auto badRate = test::makeWaveImage(1, 1, 44100, 16, int16Bytes({1}));
+    auto badRate = test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({1}));
     badRate[28] = 1;  // byte rate that does not follow from rate and block align
     refused.push_back(badRate);
 
@@ -412,7 +334,7 @@ TEST_F(WaveAppend, ATargetThatWouldOutgrowItsHeaderIsRefused) {
 
 TEST_F(WaveAppend, ShortNoteBuffersAndTheNullDeviceAreHandled) {
     const auto target = dir / "t.wav";
-    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, int16Bytes({7})));
+    test::writeFileBytes(target, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes({7})));
     std::vector<std::int16_t> note{1, 2};
     mixIntoWaveInt16(test::widePath(target), note, 1000, 0, 0, rate, true);  // count beyond the buffer
     EXPECT_EQ(targetSamples(target), (std::vector<int>{7, 1, 2}));
@@ -428,7 +350,7 @@ TEST_F(WaveAppend, TheRenderStageAppendsCachedNotesToItsTarget) {
     test::unsetEnvironment("OUTPUT_BITS_PER_SAMPLE");
     const auto cache = dir / "cache.wav";
     const std::vector<int> cached = ramp(2000, -500, 1);
-    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 22050, 16, int16Bytes(cached)));
+    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 22050, 16, test::int16Bytes(cached)));
     RenderJob job;
     job.outFile = std::nullopt;
     job.cacheFile = test::widePath(cache);

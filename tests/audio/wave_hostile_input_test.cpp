@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "audio/wave_reader.h"
-#include "audio/wave_test_support.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
@@ -22,7 +22,7 @@ using test::TempDir;
 // stereo data, so that a cut can fall into every kind of field.
 std::vector<std::uint8_t> richImage(std::size_t& dataStart) {
     auto fmt = formatBody(1, 2, 44100, 16);
-    test::putU16(fmt, 0);
+    appendU16(fmt, 0);
     auto image = riffHeader();
     appendChunk(image, "fmt ", fmt);
     appendChunk(image, "LIST", byteRange(6, 200));

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "audio/wave_reader.h"
-#include "audio/wave_test_support.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
@@ -15,8 +15,6 @@ using test::byteRange;
 using test::extensibleBody;
 using test::formatBody;
 using test::putFile;
-using test::putU16;
-using test::putU32;
 using test::riffHeader;
 using test::TempDir;
 using testing::internal::CaptureStderr;
@@ -52,7 +50,7 @@ TEST(WaveReadBytes, CanonicalFileGivesDataThenZeroTail) {
 TEST(WaveReadBytes, FormatExtensionsAreSkippedAndExtensibleSubformatIsKept) {
     TempDir dir;
     auto fmt18 = formatBody(1, 1, 8000, 8);
-    putU16(fmt18, 0);
+    appendU16(fmt18, 0);
     auto image = riffHeader();
     appendChunk(image, "fmt ", fmt18);
     appendChunk(image, "data", {7, 8, 9});
@@ -73,27 +71,34 @@ TEST(WaveReadBytes, FormatExtensionsAreSkippedAndExtensibleSubformatIsKept) {
     EXPECT_EQ(loaded->bytes, concat(byteRange(8), zeros(8)));
 }
 
-TEST(WaveReadBytes, OtherChunksAreSkippedWithoutPadByte) {
+// RIFF puts a pad byte after a chunk of odd size; writers that leave it out
+// have always been read. Both layouts load, decided by the next header.
+TEST(WaveReaders, OddChunksLoadWithAndWithoutTheirPadByte) {
     TempDir dir;
-    auto image = riffHeader();
-    appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
-    appendChunk(image, "LIST", byteRange(6, 100));
-    appendChunk(image, "odd!", byteRange(3, 50));  // odd size, no pad byte
-    appendChunk(image, "data", byteRange(4));
-    auto loaded = readWaveBytes(putFile(dir, "odd.wav", image), 0);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->bytes, byteRange(4));
-
-    // A pad byte written by another program shifts the walk by one byte: the
-    // next id is read as "\0dat" and the data chunk is never found.
-    image = riffHeader();
-    appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
-    appendChunk(image, "odd!", byteRange(3, 50));
-    image.push_back(0);
-    appendChunk(image, "data", byteRange(4));
-    CaptureStderr();
-    EXPECT_FALSE(readWaveBytes(putFile(dir, "pad.wav", image), 0));
-    EXPECT_EQ(GetCapturedStderr(), "");
+    const auto layout = [](bool pad, const std::string& next) {
+        auto image = riffHeader();
+        appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
+        appendChunk(image, "id3 ", byteRange(5, 50));
+        if (pad) image.push_back(0);
+        if (!next.empty()) appendChunk(image, next, byteRange(7, 80));
+        // 0x41 makes the low byte of the size printable: "ata" + 'A' would pass as an id.
+        appendChunk(image, "data", byteRange(0x41, 1));
+        return image;
+    };
+    for (const bool pad : {true, false}) {
+        for (const std::string next : {"", "LIST"}) {
+            SCOPED_TRACE(std::string(pad ? "pad" : "no pad") + " then " + (next.empty() ? "data" : next));
+            const std::wstring path = putFile(dir, "odd.wav", layout(pad, next));
+            const auto loaded = readWaveBytes(path, 0);
+            ASSERT_TRUE(loaded);
+            EXPECT_EQ(loaded->bytes, byteRange(0x41, 1));
+            WaveInfo info;
+            std::uint32_t frames = 0;
+            const auto samples = readWaveSamples(path, info, frames, 0);
+            ASSERT_TRUE(samples);
+            EXPECT_EQ(frames, 0x41u / 2);
+        }
+    }
 }
 
 TEST(WaveReadBytes, LaterFormatChunkReplacesEarlierOne) {
@@ -272,9 +277,9 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
     EXPECT_EQ(*r.samples, (std::vector<double>{-32640.0, 32640.0, 128.0}));
 
     std::vector<std::uint8_t> d16;
-    putU16(d16, 0x8000);
-    putU16(d16, 0x7FFF);
-    putU16(d16, 0xFFFF);
+    appendU16(d16, 0x8000);
+    appendU16(d16, 0x7FFF);
+    appendU16(d16, 0xFFFF);
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 16), d16), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 32767.0, -1.0}));
@@ -286,15 +291,15 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
 
     // 32-bit: tag 1 integers, any other tag floats; 64-bit always doubles.
     std::vector<std::uint8_t> d32;
-    putU32(d32, 0x80000000u);
-    putU32(d32, 65536u * 3);
+    appendU32(d32, 0x80000000u);
+    appendU32(d32, 65536u * 3);
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 32), d32), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 3.0}));
 
     std::vector<std::uint8_t> f32;
-    putU32(f32, 0x3F800000u);  // 1.0f
-    putU32(f32, 0xBF000000u);  // -0.5f
+    appendU32(f32, 0x3F800000u);  // 1.0f
+    appendU32(f32, 0xBF000000u);  // -0.5f
     for (std::uint16_t tag : {3, 0, 7}) {
         r = readSamplesOf(imageWith(formatBody(tag, 1, 8000, 32), f32), 0);
         ASSERT_TRUE(r.samples);
@@ -308,8 +313,8 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
     EXPECT_EQ(*r.samples, (std::vector<double>{-32768.0, 3.0}));
 
     std::vector<std::uint8_t> f64;
-    putU32(f64, 0);
-    putU32(f64, 0xBFF00000u);  // -1.0
+    appendU32(f64, 0);
+    appendU32(f64, 0xBFF00000u);  // -1.0
     r = readSamplesOf(imageWith(formatBody(1, 1, 8000, 64), f64), 0);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(*r.samples, (std::vector<double>{-32767.5}));
@@ -317,7 +322,7 @@ TEST(WaveReadSamples, EveryDepthConvertsToSixteenBitScale) {
 
 TEST(WaveReadSamples, InterleavedFramesThenZeroTail) {
     std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {1, 2, 3, 4, 5, 6}) putU16(data, v);
+    for (std::uint16_t v : {1, 2, 3, 4, 5, 6}) appendU16(data, v);
     const auto r = readSamplesOf(imageWith(formatBody(1, 2, 44100, 16), data), 3);
     ASSERT_TRUE(r.samples);
     EXPECT_EQ(r.frames, 3u);
@@ -333,17 +338,28 @@ TEST(WaveReadSamples, UnknownDepthReadsAsSilence) {
     EXPECT_EQ(*r.samples, std::vector<double>(4, 0.0));
 }
 
-TEST(WaveReadSamples, ZeroSizesEndTheWalk) {
-    // An empty data chunk has size 0: the walk ends before it, no result.
+TEST(WaveReaders, EmptyChunksAreWalkedPastAndALaterDataChunkWins) {
+    TempDir dir;
+    // An empty data chunk alone: no samples, and data bytes 0 with the tail.
     auto r = readSamplesOf(imageWith(formatBody(1, 1, 44100, 16), {}), 4);
     EXPECT_FALSE(r.samples);
     EXPECT_EQ(r.frames, 12345u);
-    // Any chunk of size 0 ends the walk, even with data behind it.
+    const auto empty = readWaveBytes(putFile(dir, "empty.wav", imageWith(formatBody(1, 1, 44100, 16), {})), 4);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->dataBytes, 0u);
+    EXPECT_EQ(empty->bytes, zeros(8));
+    // An empty chunk of another kind, then an empty data chunk followed by the real one.
     auto image = riffHeader();
     appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
     appendChunk(image, "JUNK", {});
+    appendChunk(image, "data", {});
     appendChunk(image, "data", byteRange(4));
-    EXPECT_FALSE(readSamplesOf(image, 0).samples);
+    r = readSamplesOf(image, 0);
+    ASSERT_TRUE(r.samples);
+    EXPECT_EQ(*r.samples, (std::vector<double>{0x0201, 0x0403}));
+    const auto loaded = readWaveBytes(putFile(dir, "later.wav", image), 0);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->bytes, byteRange(4));
     // Less than one frame of data: zero frames and only the tail.
     r = readSamplesOf(imageWith(formatBody(1, 2, 44100, 16), {1}), 2);
     ASSERT_TRUE(r.samples);
@@ -355,7 +371,7 @@ TEST(WaveReadSamples, FramesComeFromTheBytesPresent) {
     auto image = riffHeader();
     appendChunk(image, "fmt ", formatBody(1, 1, 44100, 16));
     std::vector<std::uint8_t> data;
-    for (std::uint16_t v : {10, 20, 30}) putU16(data, v);
+    for (std::uint16_t v : {10, 20, 30}) appendU16(data, v);
     data.push_back(0x55);  // half a frame
     appendChunk(image, "data", 0x7FFFFFF0u, data);
     const auto r = readSamplesOf(image, 2);
@@ -366,13 +382,13 @@ TEST(WaveReadSamples, FramesComeFromTheBytesPresent) {
 
 TEST(WaveReadSamples, SkipsOtherChunksAndFormatExtensions) {
     auto fmt = formatBody(1, 1, 44100, 16);
-    putU16(fmt, 0);
+    appendU16(fmt, 0);
     auto image = riffHeader();
     appendChunk(image, "LIST", byteRange(10));
     appendChunk(image, "fmt ", fmt);
     appendChunk(image, "fact", byteRange(3));
     std::vector<std::uint8_t> data;
-    putU16(data, 0xFFFE);
+    appendU16(data, 0xFFFE);
     appendChunk(image, "data", data);
     const auto r = readSamplesOf(image, 0);
     ASSERT_TRUE(r.samples);

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "audio/wave_conversion_oracle.h"
 #include "audio/wave_sample_conversion.h"
+#include "support/sample_oracle.h"
 
 namespace kestrand {
 namespace {

@@ -7,22 +7,20 @@
 #include <filesystem>
 #include <string>
 
-#include "audio/wave_conversion_oracle.h"
 #include "audio/wave_reader.h"
-#include "audio/wave_test_support.h"
 #include "audio/wave_writer.h"
 #include "base/little_endian.h"
+#include "support/audio_images.h"
+#include "support/sample_oracle.h"
 
 namespace kestrand {
 namespace {
 
 using test::TempDir;
 
-bool soxAvailable() { return test::runCommand("command -v sox >/dev/null 2>&1 && echo yes").output == "yes\n"; }
-
-#define REQUIRE_SOX()                                                                      \
-    do {                                                                                   \
-        if (!soxAvailable()) GTEST_SKIP() << "sox is not installed (apt-get install sox)"; \
+#define REQUIRE_SOX()                                                                                \
+    do {                                                                                             \
+        if (!test::findProgram("sox")) GTEST_SKIP() << "sox is not installed (apt-get install sox)"; \
     } while (0)
 
 bool sox(const std::string& arguments) {

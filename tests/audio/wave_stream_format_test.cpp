@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "audio/wave_stream.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

@@ -12,9 +12,9 @@
 #include <limits>
 
 #include "audio/wave_reader.h"
-#include "audio/wave_test_support.h"
 #include "audio/wave_writer.h"
 #include "base/little_endian.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
@@ -51,7 +51,7 @@ TEST(WaveWriteSamples, HeaderIsTheCanonical44Bytes) {
 TEST(WaveWriteSamples, SixteenBitsLimitsThenTruncates) {
     const Written w = writeSamples({40000.0, -40000.0, 2.75, -2.75, 32767.9, -32768.0}, 16, 1);
     std::vector<std::uint8_t> expected;
-    for (int v : {32767, -32768, 2, -2, 32767, -32768}) test::putU16(expected, static_cast<std::uint16_t>(v));
+    for (int v : {32767, -32768, 2, -2, 32767, -32768}) appendU16(expected, static_cast<std::uint16_t>(v));
     EXPECT_EQ(dataOf(w), expected);
 }
 

@@ -7,6 +7,8 @@
 #include "base/number_text.h"
 #include "cli/command_line.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -113,6 +115,10 @@ TEST(InputText, LoadModulePrefixesTheFileName) {
     EXPECT_EQ(*parse({sample, L"o.wav"}).voiceFile, L"/opt/dec.dll a.wav");
     EXPECT_EQ(*parse({L"a.mp3.wav", L"o.wav"}).voiceFile, L"/opt/dec.dll a.mp3.wav");  // no cut here
     EXPECT_EQ(*parse({L"/x/dec.dll /v/a.mp3.wav", L"o.wav"}).voiceFile, L"/x/dec.dll /v/a.mp3");
+    // An existing sample whose name holds ".dll " is a sample like any other.
+    test::TempDir dir;
+    test::writeFileBytes(dir / "x.dll a.wav", {});
+    EXPECT_EQ(*parse({test::widePath(dir / "x.dll a.wav"), L"o.wav"}).voiceFile, L"/opt/dec.dll x.dll a.wav");
     test::unsetEnvironment("loadmodule");
 }
 
@@ -124,9 +130,16 @@ TEST(InputText, OverlongTextIsRefusedNotTruncated) {
     EXPECT_EQ(result, 1);
     EXPECT_FALSE(job.voiceFile.has_value());
     EXPECT_NE(err.find("longer than 2047"), std::string::npos);
-    // Exactly 2047 characters is still accepted.
+    // Exactly 2047 characters is still accepted, also when each takes four
+    // UTF-8 bytes and, on Windows, two UTF-16 units.
     EXPECT_EQ(parse({std::wstring(2047, L'a'), L"o.wav"}, &result).voiceFile->size(), 2047u);
     EXPECT_EQ(result, 3);
+    std::string notes;
+    for (int i = 0; i < 2047; ++i) notes += "\xF0\x9F\x8E\xB5";  // U+1F3B5
+    const RenderJob wide = parse({widen(notes), L"o.wav"}, &result);
+    ASSERT_TRUE(wide.voiceFile.has_value());
+    EXPECT_EQ(characterCount(*wide.voiceFile), 2047u);
+    EXPECT_EQ(parse({widen(notes + "a"), L"o.wav"}, &result).voiceFile, std::nullopt);
 }
 
 TEST(Arguments, ResultCountsArgumentsAndFewerThanTwoGiveOne) {

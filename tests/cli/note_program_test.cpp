@@ -56,5 +56,28 @@ TEST(Program, MissingSampleReportsAndWritesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// --help and --version as the only argument answer in English on standard
+// output with status 0, for every program; the version names the word size
+// and the vector path.
+TEST(Program, EveryProgramAnswersHelpAndVersion) {
+    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
+    const std::string bits = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    for (const std::string name : {"kestrand", "kestrandjob", "kestrandpitch", "kestrandfrq"}) {
+        const std::string path = "'" + test::programPath(name).string() + "'";
+        const auto help = runCommand(path + " --help 2>/dev/null");
+        EXPECT_EQ(help.exitCode, 0) << name;
+        EXPECT_EQ(help.output.rfind("Usage: " + name + " ", 0), 0u) << help.output;
+        EXPECT_NE(help.output.find("README.md"), std::string::npos) << name;
+        EXPECT_EQ(help.output.find("Argument"), std::string::npos) << name << " printed its old usage lines";
+        const auto version = runCommand(path + " --version 2>/dev/null");
+        EXPECT_EQ(version.exitCode, 0) << name;
+        EXPECT_EQ(version.output.rfind(name + " " + KESTRAND_VERSION + " (" + bits + ", vector path ", 0), 0u)
+            << version.output;
+    }
+    const auto help = runCommand(program() + " --help");
+    for (const char* section : {"Positional arguments:", "Flags", "Environment:", "OUTPUT_SAMPLES_PER_SEC"})
+        EXPECT_NE(help.output.find(section), std::string::npos) << section;
+}
+
 }  // namespace
 }  // namespace kestrand

@@ -10,49 +10,15 @@
 #include <vector>
 
 #include "audio/wave_info.h"
+#include "dsp/sinc_literal.h"
+#include "support/audio_images.h"
 
 namespace kestrand {
 namespace {
 
-struct Stored {
-    WaveInfo info;
-    std::vector<std::uint8_t> bytes;
-};
-
-// A noisy signal of `frames` frames in the stored form of a depth, plus a zero tail.
-Stored makeStored(int bits, std::uint16_t tag, int channels, int frames) {
-    Stored s;
-    s.info.bitsPerSample = static_cast<std::uint16_t>(bits);
-    s.info.formatTag = tag;
-    s.info.channels = static_cast<std::uint16_t>(channels);
-    s.info.samplesPerSec = 44100;
-    s.info.blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    std::mt19937 random(static_cast<unsigned>(bits * 7 + channels));
-    std::uniform_real_distribution<double> unit(-0.9, 0.9);
-    for (int f = 0; f < frames * channels; ++f) {
-        const double v = 0.6 * std::sin(f * 0.05) + 0.3 * unit(random);
-        std::uint8_t b[8];
-        switch (bits) {
-            case 8: b[0] = static_cast<std::uint8_t>(std::lround(127.5 + 127 * v)); break;
-            case 16: {
-                const auto x = static_cast<std::int16_t>(std::lround(32767 * v));
-                std::memcpy(b, &x, 2);
-                break;
-            }
-            case 24: {
-                const auto x = static_cast<std::int32_t>(std::lround(8388607 * v));
-                std::memcpy(b, &x, 3);
-                break;
-            }
-            default: {
-                const float x = static_cast<float>(v);
-                std::memcpy(b, &x, 4);
-            }
-        }
-        s.bytes.insert(s.bytes.end(), b, b + bits / 8);
-    }
-    s.bytes.resize(s.bytes.size() + static_cast<std::size_t>(16 * s.info.blockAlign), 0);
-    return s;
+// A noisy signal in the stored form of a depth, plus a zero tail.
+test::StoredSamples makeStored(int bits, std::uint16_t tag, int channels, int frames) {
+    return test::noisyStoredSamples(bits, tag, channels, frames, 16);
 }
 
 struct Case {
@@ -63,7 +29,7 @@ struct Case {
 
 TEST(DecodedSample, UnitReadsAgreeWithTheTapByTapReaders) {
     for (const Case c : {Case{8, 1, 1}, Case{16, 1, 1}, Case{16, 1, 2}, Case{24, 1, 1}, Case{32, 3, 2}}) {
-        const Stored stored = makeStored(c.bits, c.tag, c.channels, 400);
+        const test::StoredSamples stored = makeStored(c.bits, c.tag, c.channels, 400);
         const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
         // Decoded frames 50 .. 349: reads near both ends mix the two paths;
         // the second view decodes past both ends of the sample.
@@ -86,7 +52,7 @@ TEST(DecodedSample, UnitReadsAgreeWithTheTapByTapReaders) {
 }
 
 TEST(DecodedSample, RunsAgreeWithSingleReads) {
-    const Stored stored = makeStored(16, 1, 1, 600);
+    const test::StoredSamples stored = makeStored(16, 1, 1, 600);
     const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     const DecodedSample decoded = decodeSample(view, 40, 560);
     std::vector<double> run(300);
@@ -104,7 +70,7 @@ TEST(DecodedSample, RunsAgreeWithSingleReads) {
 }
 
 TEST(DecodedSample, WholeFramesAreZeroBeforeTheStartAndStoredZeroBehind) {
-    const Stored stored = makeStored(8, 1, 1, 100);
+    const test::StoredSamples stored = makeStored(8, 1, 1, 100);
     const SampleView view = makeSampleView(stored.bytes, sampleTypeOf(stored.info), stored.info.channels);
     const DecodedSample decoded = decodeSample(view, 10, 90);
     for (const std::int64_t first :
@@ -115,8 +81,8 @@ TEST(DecodedSample, WholeFramesAreZeroBeforeTheStartAndStoredZeroBehind) {
             ASSERT_EQ(out[i], wholeFrame(view, first + static_cast<std::int64_t>(i))) << first << " " << i;
         }
     }
-    EXPECT_EQ(decoded.values.front(), decodeFrame(view, 10));
-    EXPECT_EQ(decodeSample(view, -3, 2).values.front(), -32640.0);  // outside: a stored zero
+    EXPECT_EQ(decoded.values[0], decodeFrame(view, 10));
+    EXPECT_EQ(decodeSample(view, -3, 2).values[0], -32640.0);  // outside: a stored zero
 }
 
 }  // namespace

@@ -5,10 +5,23 @@
 #include <random>
 #include <vector>
 
-#include "dsp/fractional_readers.h"
-
 namespace kestrand {
 namespace {
+
+TEST(EnvelopeKernel, OneAtZeroZerosAtOneAndTwoNeverNegativeInside) {
+    EXPECT_DOUBLE_EQ(envelopeKernel(0.0), 1.0);
+    for (double x : {1.0, -1.0, 2.0, -2.0, 1.5, -1.5}) EXPECT_NEAR(envelopeKernel(x), 0.0, 1e-15) << x;
+    double previous = envelopeKernel(0.0);
+    for (int k = 1; k <= 1000; ++k) {
+        const double x = k / 1000.0;
+        const double value = envelopeKernel(x);
+        EXPECT_GE(value, 0.0) << x;
+        EXPECT_LE(value, previous) << x;  // falls monotonically from 1 to 0
+        EXPECT_EQ(value, envelopeKernel(-x));
+        previous = value;
+    }
+    EXPECT_LT(envelopeKernel(1.2), 0.0);  // beyond the simple zero at 1 it turns negative
+}
 
 // A spectrum whose bin k holds 10^k picks out which bins a sum used.
 std::vector<double> markers(int half) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/wave_reader.h"
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
 #include "dsp/window_tables.h"
 #include "f0/difference_function.h"
 #include "f0/difference_screen.h"
@@ -304,8 +304,8 @@ TEST(FrameEnergy, FourFramesAtOnceEqualTheScalarSums) {
     std::vector<std::uint8_t> bytes(5000);
     for (std::size_t n = 0; n < bytes.size(); ++n)
         bytes[n] = static_cast<std::uint8_t>(std::clamp(std::lround(noise[n] / 256.0 + 127.5), 0L, 255L));
-    const StoredChannel channel = decodeChannelZero(bytes, AnalysisSampleKind::Unsigned8, 1, 5000, 4000);
-    const ReaderScale scale = readerScale(AnalysisSampleKind::Unsigned8);
+    const StoredChannel channel = decodeChannelZero(bytes, SampleType::U8, 1, 5000, 4000);
+    const ReaderScale scale = readerScale(SampleType::U8);
     // Levels (only samples inside the data) and amplitudes (the zero bytes
     // behind it count), from a start before the data to frames past its end.
     for (const std::int64_t end : {std::int64_t{5000}, std::int64_t{5000 + 4000}}) {
@@ -325,7 +325,7 @@ TEST(FrameEnergy, FourFramesAtOnceEqualTheScalarSums) {
     }
     // A sum that is not a number is the last term that is not one.
     StoredChannel nan = channel;
-    nan.kind = AnalysisSampleKind::Float64;
+    nan.type = SampleType::F64;
     const double first = std::bit_cast<double>(std::uint64_t{0x7ff8000000000123});
     const double last = std::bit_cast<double>(std::uint64_t{0xfff8000000000456});
     nan.values[static_cast<std::size_t>(nan.padding + 600)] = first;

@@ -11,16 +11,11 @@
 #include "f0/difference_function.h"
 #include "f0/frame_pitch.h"
 #include "f0/pitch_oracle.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
 namespace {
-
-LoadedSample loadVoice(const std::string& name) {
-    auto sample = readWaveBytes(test::widePath(test::voiceSample(name)), 4096);
-    EXPECT_TRUE(sample.has_value()) << name;
-    return sample ? *sample : LoadedSample{};
-}
 
 // Same voicing decision, and the same frequency within 1e-9 relative.
 void expectSamePitch(double fast, double literal, const std::string& where) {
@@ -60,13 +55,13 @@ void compareEveryFrame(const LoadedSample& sample, int N, int Step, int stride, 
 }
 
 TEST(FramePitchOracle, VoiceSamplesFrameByFrame) {
-    for (const char* name : {"a.wav", "ka.wav"}) compareEveryFrame(loadVoice(name), 1024, 256, 2, name);
+    for (const char* name : {"a.wav", "ka.wav"}) compareEveryFrame(test::loadVoiceWave(name), 1024, 256, 2, name);
     for (const char* name : {"i.wav", "la.wav", "ma.wav", "su.wav"})
-        compareEveryFrame(loadVoice(name), 1024, 256, 5, name);
+        compareEveryFrame(test::loadVoiceWave(name), 1024, 256, 5, name);
 }
 
 TEST(FramePitchOracle, NarrowRangesOfTheSecondPass) {
-    const LoadedSample sample = loadVoice("a.wav");
+    const LoadedSample sample = test::loadVoiceWave("a.wav");
     const auto setup = prepareFramePitch(sample, 1024, 256, 1);
     ASSERT_TRUE(setup);
     FramePitchScratch scratch(*setup);

@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "f0/frequency_list.h"
+#include "support/audio_images.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -26,18 +28,18 @@ FrequencyList sampleList() {
 
 std::vector<std::uint8_t> header(const char* magic, std::int32_t count) {
     std::vector<std::uint8_t> bytes(magic, magic + 8);
-    test::putU32(bytes, 256);
+    appendU32(bytes, 256);
     for (int i = 0; i < 8; ++i) bytes.push_back(0);
-    test::putU32(bytes, 44100);
+    appendU32(bytes, 44100);
     bytes.resize(36, 0);
-    test::putU32(bytes, static_cast<std::uint32_t>(count));
+    appendU32(bytes, static_cast<std::uint32_t>(count));
     return bytes;
 }
 
 void putDouble(std::vector<std::uint8_t>& bytes, double value) {
     const auto u = std::bit_cast<std::uint64_t>(value);
-    test::putU32(bytes, static_cast<std::uint32_t>(u));
-    test::putU32(bytes, static_cast<std::uint32_t>(u >> 32));
+    appendU32(bytes, static_cast<std::uint32_t>(u));
+    appendU32(bytes, static_cast<std::uint32_t>(u >> 32));
 }
 
 TEST(FrequencyListFile, NamesFollowTheSample) {
@@ -77,6 +79,44 @@ TEST(FrequencyListFile, SaveAndLoadGiveBackEveryFieldExactly) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(loaded->amplitudes[i]),
                   std::bit_cast<std::uint64_t>(list.amplitudes[i]));
     }
+}
+
+TEST(FrequencyListFile, TheSamplesFingerprintTravelsInTheBlankHeaderBytes) {
+    test::TempDir dir;
+    FrequencyList list = sampleList();
+    list.fingerprint = 0x0123456789ABCDEFULL;
+    ASSERT_EQ(saveFrequencyList(test::widePath(dir / "a.wav"), list), 1);
+    auto bytes = test::readFileBytes(dir / "a_wav.frq");
+    EXPECT_EQ(std::string(bytes.begin() + 24, bytes.begin() + 28), "kfp1");
+    EXPECT_EQ(loadU64(bytes.data() + 28), 0x0123456789ABCDEFULL);
+    EXPECT_EQ(loadFrequencyList(test::widePath(dir / "a_wav.frq"))->fingerprint, list.fingerprint);
+    // Other programs' lists keep the bytes zero, or fill them with anything else.
+    bytes[24] = 'K';
+    test::writeFileBytes(dir / "b.frq", bytes);
+    EXPECT_FALSE(loadFrequencyList(test::widePath(dir / "b.frq"))->fingerprint);
+    std::fill(bytes.begin() + 24, bytes.begin() + 36, 0);
+    list.fingerprint.reset();
+    EXPECT_EQ(frequencyListBytes(list), bytes) << "a list without one writes zeros";
+}
+
+TEST(FrequencyListFile, AReplacedListIsKeptUnlessItIsTheSame) {
+    test::TempDir dir;
+    const std::wstring path = test::widePath(dir / "a_wav.frq");
+    FrequencyList list = sampleList();
+    ASSERT_TRUE(writeFrequencyList(path, list, true).written);
+    ListWrite again = writeFrequencyList(path, list, true);
+    EXPECT_TRUE(again.written);
+    EXPECT_TRUE(again.keptPrevious.empty()) << "the same bytes need no backup";
+    const auto first = test::readFileBytes(dir / "a_wav.frq");
+    list.freqAvg = 300.0;
+    again = writeFrequencyList(path, list, true);
+    EXPECT_EQ(again.keptPrevious, test::widePath(dir / "a_wav.frq.bak"));
+    EXPECT_EQ(test::readFileBytes(dir / "a_wav.frq.bak"), first);
+    EXPECT_EQ(loadFrequencyList(path)->freqAvg, 300.0);
+    const ListWrite failed = writeFrequencyList(test::widePath(dir / "missing" / "a_wav.frq"), list, true);
+    EXPECT_FALSE(failed.written);
+    EXPECT_EQ(failed.failure, "the folder does not exist");
+    EXPECT_EQ(test::folderNames(dir.path()), (std::set<std::string>{"a_wav.frq", "a_wav.frq.bak"}));
 }
 
 TEST(FrequencyListFile, GuardEntriesAreRebuiltFromTheLastPair) {

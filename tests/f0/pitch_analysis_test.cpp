@@ -2,6 +2,7 @@
 // and the slow evaluation of every step as the reference.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "audio/wave_reader.h"
 #include "f0/pitch_analysis.h"
 #include "f0/pitch_oracle.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -26,12 +28,6 @@ AnalysisRun analyse(const LoadedSample& sample, int threads = 2) {
     run.list = analyseFrequencies(sample, size.windowLength, size.frameStep, threads);
     run.report = testing::internal::GetCapturedStderr();
     return run;
-}
-
-LoadedSample loadVoice(const std::string& name) {
-    auto sample = readWaveBytes(test::widePath(test::voiceSample(name)), 4096);
-    EXPECT_TRUE(sample.has_value()) << name;
-    return sample ? *sample : LoadedSample{};
 }
 
 void expectSameLists(const FrequencyList& a, const FrequencyList& b, double tolerance) {
@@ -187,7 +183,7 @@ TEST(PitchAnalysis, UnsupportedFormatsGiveNothingWithAMessage) {
 }
 
 TEST(PitchAnalysis, ResultDoesNotDependOnTheThreadCount) {
-    const LoadedSample sample = loadVoice("ka.wav");
+    const LoadedSample sample = test::loadVoiceWave("ka.wav");
     const AnalysisRun one = analyse(sample, 1);
     ASSERT_TRUE(one.list);
     for (const int threads : {2, 3, 32}) {
@@ -202,7 +198,7 @@ TEST(PitchAnalysis, ResultDoesNotDependOnTheThreadCount) {
 TEST(PitchAnalysisOracle, VoiceSamplesMatchTheSlowAnalysis) {
     for (const char* name : {"a.wav", "i.wav", "ka.wav", "la.wav", "ma.wav", "su.wav"}) {
         SCOPED_TRACE(name);
-        const LoadedSample sample = loadVoice(name);
+        const LoadedSample sample = test::loadVoiceWave(name);
         const AnalysisRun run = analyse(sample);
         ASSERT_TRUE(run.list);
         expectSameLists(*run.list, test::slowAnalysis(sample, 1024, 256), 1e-9);
@@ -224,6 +220,81 @@ TEST(PitchAnalysisOracle, SecondPassMatchesTheSlowAnalysis) {
     const AnalysisRun run = analyse(sample);
     ASSERT_TRUE(run.list);
     expectSameLists(*run.list, test::slowAnalysis(sample, 1024, 256), 1e-9);
+}
+
+}  // namespace
+}  // namespace kestrand
+
+namespace kestrand {
+namespace {
+
+// The bundled syllables one after another, twice: about 3.5 s of voice with
+// pauses, octave-prone frames and unvoiced stretches, so that both passes
+// have work near every piece boundary.
+std::vector<int> voiceSound() {
+    std::vector<int> sound;
+    for (int round = 0; round < 2; ++round) {
+        for (const char* name : {"a.wav", "i.wav", "ka.wav", "la.wav", "ma.wav", "su.wav"}) {
+            const auto samples = test::waveSamples16(test::readFileBytes(test::voiceSample(name)));
+            sound.insert(sound.end(), samples.begin(), samples.end());
+        }
+    }
+    return sound;
+}
+
+// The sound in one of the stored encodings, as the WAV reader returns it.
+LoadedSample encoded(const std::vector<int>& sound, std::uint16_t tag, std::uint16_t bits, std::uint16_t channels,
+                     std::uint32_t rate) {
+    LoadedSample sample;
+    sample.info.formatTag = tag;
+    sample.info.channels = channels;
+    sample.info.samplesPerSec = rate;
+    sample.info.bitsPerSample = bits;
+    sample.info.blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    for (const int v : sound) {
+        for (int c = 0; c < channels; ++c) {
+            const int value = c == 0 ? v : -v / 3;  // another sound in the second channel
+            if (bits == 8) {
+                sample.bytes.push_back(static_cast<std::uint8_t>((value >> 8) + 128));
+            } else if (bits == 16) {
+                appendU16(sample.bytes, static_cast<std::uint16_t>(value));
+            } else {
+                appendU64(sample.bytes, std::bit_cast<std::uint64_t>(value / 32768.0));
+            }
+        }
+    }
+    sample.dataBytes = static_cast<std::uint32_t>(sample.bytes.size());
+    sample.bytes.resize(sample.bytes.size() + 4096u * sample.info.blockAlign, 0);
+    return sample;
+}
+
+// A long sample is analysed piece by piece; every piece size gives the
+// whole sample's list, bit for bit, in every window size and encoding.
+TEST(PitchAnalysis, PiecesGiveTheWholeSamplesList) {
+    const std::vector<int> sound = voiceSound();
+    struct Case {
+        std::uint16_t tag, bits, channels;
+        std::uint32_t rate;
+    };
+    for (const Case c : {Case{1, 16, 1, 44100}, Case{1, 8, 1, 22050}, Case{3, 64, 2, 96000}}) {
+        SCOPED_TRACE(std::to_string(c.bits) + " bits at " + std::to_string(c.rate) + " Hz");
+        const LoadedSample sample = encoded(sound, c.tag, c.bits, c.channels, c.rate);
+        const AnalysisSize size = analysisSizeForRate(c.rate);
+        testing::internal::CaptureStderr();
+        const auto whole = analyseFrequencies(sample, size.windowLength, size.frameStep, 2);
+        const auto pieces = analyseFrequenciesInPieces(sample, size.windowLength, size.frameStep, 2, 9000);
+        const std::string report = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(whole);
+        ASSERT_TRUE(pieces);
+        EXPECT_EQ(pieces->listSize, whole->listSize);
+        EXPECT_EQ(pieces->freqAvg, whole->freqAvg);
+        EXPECT_EQ(pieces->frequencies, whole->frequencies);
+        EXPECT_EQ(pieces->amplitudes, whole->amplitudes);
+        // Both report the same lines.
+        const std::size_t half = report.find("N=", 1);
+        ASSERT_NE(half, std::string::npos);
+        EXPECT_EQ(report.substr(0, half), report.substr(half));
+    }
 }
 
 }  // namespace

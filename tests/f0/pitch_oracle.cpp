@@ -7,7 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "dsp/fractional_readers.h"
+#include "dsp/sinc_literal.h"
+#include "support/sample_oracle.h"
 
 namespace kestrand::test {
 
@@ -260,30 +261,9 @@ struct Literal {
         std::uint8_t raw[8] = {};
         for (std::size_t b = 0; b < bytes; ++b)
             raw[b] = offset + b < data.size() && offset + bytes <= data.size() ? data[offset + b] : 0;
-        switch (sample.info.bitsPerSample) {
-            case 8: return (raw[0] - 127.5) * 256;
-            case 16: {
-                std::int16_t v;
-                std::memcpy(&v, raw, 2);
-                return v;
-            }
-            case 24: {
-                std::int32_t v = raw[0] | (raw[1] << 8) | (raw[2] << 16);
-                if (v & 0x800000) v -= 0x1000000;
-                return v * 0.00390625;
-            }
-            case 32: {
-                if (effectiveFormatTag(sample.info) == 1) {
-                    std::int32_t v;
-                    std::memcpy(&v, raw, 4);
-                    return v * 0.0000152587890625;
-                }
-                float f;
-                std::memcpy(&f, raw, 4);
-                return f * 32768.0;
-            }
-            default: return 0.0;
-        }
+        // The analysis's amplitude: floats x 32768, doubles contribute 0.
+        if (sample.info.bitsPerSample == 64) return 0.0;
+        return test::oracleDecode(raw, sample.info.bitsPerSample, effectiveFormatTag(sample.info), 32768.0);
     }
 
     const LoadedSample& sample;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "input/loaders.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

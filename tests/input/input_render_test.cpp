@@ -4,7 +4,7 @@
 // tests skip, with a message, when a program they need is missing.
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -13,24 +13,18 @@ namespace {
 using test::ScopedEnvironment;
 using test::TempDir;
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
-// Renders one quiet note from the input into the output file; true when the file was written.
-bool renderNote(const std::string& input, const std::filesystem::path& output) {
+// Renders one quiet note from the input into the output file, with `folder`
+// as the working folder when one is given; true when the file was written.
+// What the program prints on standard error goes to `err` when asked for.
+bool renderNote(const std::string& input, const std::filesystem::path& output, const std::filesystem::path& folder = {},
+                std::string* err = nullptr, const std::filesystem::path& program = test::programPath()) {
     std::filesystem::remove(output);
-    const std::string command = quoted(test::programPath().string()) + " " + quoted(input) + " " +
-                                quoted(output.string()) + " A4 100 n 0 300 50 0 100 0 '!120' AA >/dev/null 2>&1";
-    test::runCommand(command);
+    const std::string command = (folder.empty() ? "" : "cd " + test::shellQuoted(folder.string()) + " && ") +
+                                test::shellQuoted(program.string()) + " " + test::shellQuoted(input) + " " +
+                                test::shellQuoted(output.string()) +
+                                " A4 100 n 0 300 50 0 100 0 '!120' AA 2>&1 >/dev/null";
+    const std::string printed = test::runCommand(command).output;
+    if (err != nullptr) *err = printed;
     return std::filesystem::exists(output) && std::filesystem::file_size(output) > 44;
 }
 
@@ -112,6 +106,42 @@ TEST_F(InputRender, UriDownloadRendersTheSameBytesAsItsWav) {
     EXPECT_TRUE(std::filesystem::exists(dir / "song.uob"));
 }
 
+// Names a voice folder may hold: each is the sample it names and renders as
+// that sample; nothing in the name is run.
+TEST_F(InputRender, SampleNamesThatLookLikeCommandsRenderAsThemselves) {
+    for (const std::string name : {"x.exe ;touch pwned;.wav", "x.exe &touch pwned&.wav", "x.exe |touch pwned|.wav",
+                                   "x.exe `touch pwned`.wav", "x.exe $(touch pwned).wav", "evil.dll a.wav"}) {
+        std::filesystem::copy_file(dir / "a.wav", dir / name);
+        ASSERT_TRUE(renderNote(name, dir / "from-name.wav", dir.path())) << name;
+        EXPECT_EQ(test::readFileBytes(dir / "from-name.wav"), reference) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
+    // Its list lies beside it like any sample's, not in a decoder's cache folder.
+    EXPECT_TRUE(std::filesystem::exists(dir / "evil.dll a_wav.frq"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.exe#frequenz"));
+}
+
+// A decoder program beside the kestrand program is allowed, found by its bare
+// name; one in the voice's folder is refused and no note is written.
+TEST_F(InputRender, DecoderProgramsRunOnlyFromAllowedFolders) {
+    const auto installed = dir / "bin 'x' \"y\"";
+    std::filesystem::create_directory(installed);
+    std::filesystem::copy_file(test::programPath(), installed / "kestrand");
+    test::writeScript(installed / "dec.exe", "exec cat \"$1\"");
+    ASSERT_TRUE(renderNote("dec.exe a.wav", dir / "from-dec.wav", dir.path(), nullptr, installed / "kestrand"));
+    EXPECT_EQ(test::readFileBytes(dir / "from-dec.wav"), reference);
+
+    test::writeScript(dir / "dec.exe", "touch ran\nexec cat \"$1\"");
+    std::string err;
+    EXPECT_FALSE(renderNote("./dec.exe a.wav", dir / "refused.wav", dir.path(), &err, installed / "kestrand"));
+    EXPECT_EQ(err, "kestrand: not running \"" + (std::filesystem::canonical(dir.path()) / "dec.exe").string() +
+                       "\": programs named in the input name run only from kestrand's folder (" +
+                       std::filesystem::canonical(installed).string() +
+                       ") or from a folder listed in KESTRAND_TRUSTED_DECODERS.\nDatei hat nicht gefunden.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "refused.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "ran"));
+}
+
 class PluginRender : public InputRender {
 protected:
     void SetUp() override {
@@ -133,9 +163,17 @@ protected:
 };
 
 TEST_F(PluginRender, ModuleInputRendersAndKeepsItsListBesideTheModule) {
+    ScopedEnvironment allowed("KESTRAND_TRUSTED_DECODERS", (dir / "mod").string());
     ASSERT_TRUE(renderNote(module.string() + " a", dir / "from-module.wav"));
     EXPECT_EQ(test::readFileBytes(dir / "from-module.wav"), reference);
     EXPECT_TRUE(std::filesystem::exists(module.string() + "#frequenz"));
+}
+
+TEST_F(PluginRender, ModuleOutsideTheAllowedFoldersIsRefused) {
+    std::string err;
+    EXPECT_FALSE(renderNote(module.string() + " a", dir / "refused.wav", {}, &err));
+    EXPECT_NE(err.find("kestrand: not loading \"" + module.string() + "\""), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "refused.wav"));
 }
 
 TEST_F(PluginRender, LoadmoduleWithAWavSampleNameReachesTheModule) {

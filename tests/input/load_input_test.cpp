@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
 namespace {
+
+using test::TempDir;
 
 TEST(LoaderChoice, MarkersFirstThenExtensions) {
     EXPECT_EQ(chooseLoader(L"/v/a.wav"), LoaderKind::Wave);
@@ -28,16 +32,33 @@ TEST(LoaderChoice, MarkersFirstThenExtensions) {
     EXPECT_EQ(chooseLoader(L"/t/dec.dll"), LoaderKind::ByExtension);
 }
 
-TEST(LoaderChoice, HostCommandLinesRunThroughTheShell) {
-    KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
-    const auto sample = loadInput(
-        L"true.exe 2>/dev/null; printf 'RIFF....WAVEfmt \\020\\0\\0\\0\\1\\0\\1\\0"
-        L"\\104\\254\\0\\0\\210\\130\\1\\0\\2\\0\\020\\0data\\0\\0\\0\\0ab'",
-        1);
-    ASSERT_TRUE(sample);
-    EXPECT_EQ(sample->dataBytes, 2u);
-    EXPECT_EQ(sample->bytes, (std::vector<std::uint8_t>{'a', 'b', 0, 0}));
-    EXPECT_EQ(sample->info.samplesPerSec, 44100u);
+// Voice folders come from anywhere: a sample whose name looks like a command
+// line or a module with its argument is still only a sample.
+TEST(LoaderChoice, ExistingFilesAreSamplesWhateverTheirNames) {
+    TempDir dir;
+    const test::ScopedWorkingFolder here(dir.path());
+    const std::vector<std::uint8_t> sound = {1, 2, 3, 4};
+    // Names Windows accepts too, and those with characters only POSIX allows.
+    std::vector<std::string> names = {"x.exe ;touch pwned;.wav", "x.exe &touch pwned&.wav", "x.exe $(touch pwned).wav",
+                                      "evil.dll a.wav", "x.exe ;touch pwned;.aiff"};
+#ifndef _WIN32
+    names.insert(names.end(), {"x.exe |touch pwned|.wav", "x.exe `touch pwned`.wav", "x.exe\" ;touch pwned;.wav"});
+#endif
+    for (const std::string& name : names) {
+        test::writeFileBytes(dir / name, test::makeWaveImage(1, 1, 44100, 16, sound));
+        const std::wstring input = widen(name);
+        EXPECT_NE(chooseLoader(input), LoaderKind::CommandOutput) << name;
+        EXPECT_NE(chooseLoader(input), LoaderKind::Plugin) << name;
+        if (name.ends_with(".wav")) {
+            const auto sample = loadInput(input, 0);
+            ASSERT_TRUE(sample) << name;
+            EXPECT_EQ(sample->bytes, sound) << name;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
+    // A folder is no sample: the markers count again.
+    std::filesystem::create_directory(dir / "d.exe x");
+    EXPECT_EQ(chooseLoader(L"d.exe x"), LoaderKind::CommandOutput);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "input/plugin_image.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {

@@ -5,11 +5,11 @@
 #endif
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "input/load_input.h"
 #include "input/loaders.h"
 #include "input/plugin_text.h"
 #include "platform/files.h"
+#include "platform/program_folder.h"
 #include "platform/text.h"
 #include "support/test_files.h"
 
@@ -79,6 +79,7 @@ protected:
     };
     static Result load(const std::string& text, std::int32_t slack = 2) {
         ScopedEnvironment logVariable("KESTRAND_PLUGIN_LOG", logPath().string());
+        ScopedEnvironment allowed("KESTRAND_TRUSTED_DECODERS", folder_->path().string());
         testing::internal::CaptureStdout();
         Result result;
         result.sample = loadFromPlugin(widen(text), slack);
@@ -183,10 +184,50 @@ TEST_F(PluginLoader, LoadInputReachesTheModuleBeforeTheExtensionTests) {
     const std::string text = module("both.dll").string() + " a.wav";
     EXPECT_EQ(chooseLoader(widen(text)), LoaderKind::Plugin);
     ScopedEnvironment logVariable("KESTRAND_PLUGIN_LOG", logPath().string());
+    ScopedEnvironment allowed("KESTRAND_TRUSTED_DECODERS", folder_->path().string());
     const auto sample = loadInput(widen(text), 0);
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->dataBytes, 6u);
     EXPECT_NE(log().find("getwave [a]"), std::string::npos);
+}
+
+// A module that a voice folder ships runs its own code as soon as it is
+// loaded, so one outside the allowed folders is never loaded at all.
+TEST_F(PluginLoader, ModulesOutsideTheAllowedFoldersAreNotLoaded) {
+    const auto mark = folder_->path() / "loaded";
+    ScopedEnvironment loadMark("KESTRAND_PLUGIN_LOADED", mark.string());
+    ScopedEnvironment logVariable("KESTRAND_PLUGIN_LOG", logPath().string());
+    const auto quotes = folder_->path() / "mod 'q' dir";
+    std::filesystem::create_directory(quotes);
+    std::filesystem::copy_file(module("both.dll"), quotes / "both.dll", std::filesystem::copy_options::skip_existing);
+    ScopedEnvironment allowed("KESTRAND_TRUSTED_DECODERS", std::nullopt);
+    for (const std::string& named : {module("both.dll").string(), (quotes / "both.dll").string()}) {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(loadInput(widen("\"" + named + "\" a.wav"), 0));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "kestrand: not loading \"" + named +
+                      "\": modules named in the input name load only from kestrand's folder (" +
+                      narrow(*programFolder()) + ") or from a folder listed in KESTRAND_TRUSTED_DECODERS.\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(mark));
+    EXPECT_EQ(log(), "");
+
+    // Allowed, from a folder with blanks and quotes in its name.
+    {
+        ScopedEnvironment listed("KESTRAND_TRUSTED_DECODERS", quotes.string());
+        const auto sample = loadInput(widen("\"" + (quotes / "both.dll").string() + "\" a.wav"), 0);
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->dataBytes, 6u);
+        EXPECT_TRUE(std::filesystem::exists(mark));
+    }
+
+    // The user's own loadmodule module loads from anywhere.
+    std::filesystem::remove(mark);
+    ScopedEnvironment loadmodule("loadmodule", module("pcm.dll").string());
+    const auto sample = loadInput(widen(module("pcm.dll").string() + " a.wav"), 0);
+    ASSERT_TRUE(sample);
+    EXPECT_NE(log().find("getpcmdata [a]"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(mark));
 }
 
 }  // namespace

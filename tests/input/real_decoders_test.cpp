@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "audio/wave_reader.h"
-#include "input/input_test_support.h"
 #include "input/load_input.h"
 #include "input/loaders.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -20,23 +20,6 @@ using test::TempDir;
     const auto variable = test::findProgram(name); \
     if (!variable) GTEST_SKIP() << "the program " name " is not installed"
 
-LoadedSample voiceWave(std::int32_t tail) {
-    auto sample = readWaveBytes(test::widePath(test::voiceSample("a.wav")), tail);
-    EXPECT_TRUE(sample);
-    return sample.value_or(LoadedSample{});
-}
-
-void expectSameInfo(const WaveInfo& a, const WaveInfo& b) {
-    EXPECT_EQ(a.chunkId, b.chunkId);
-    EXPECT_EQ(a.chunkSize, b.chunkSize);
-    EXPECT_EQ(a.formatTag, b.formatTag);
-    EXPECT_EQ(a.channels, b.channels);
-    EXPECT_EQ(a.samplesPerSec, b.samplesPerSec);
-    EXPECT_EQ(a.avgBytesPerSec, b.avgBytesPerSec);
-    EXPECT_EQ(a.blockAlign, b.blockAlign);
-    EXPECT_EQ(a.bitsPerSample, b.bitsPerSample);
-}
-
 TEST(RealDecoders, FlacLoadsToExactlyTheWavItWasMadeFrom) {
     REQUIRE_PROGRAM(flac, "flac");
     TempDir dir;
@@ -45,13 +28,13 @@ TEST(RealDecoders, FlacLoadsToExactlyTheWavItWasMadeFrom) {
     ASSERT_TRUE(
         test::runProgram({flac->string(), "-s", "-f", "-o", input.string(), test::voiceSample("a.wav").string()}));
     ScopedEnvironment variable("flacpath", flac->string());
-    const auto wave = voiceWave(4096);
+    const auto wave = test::loadVoiceWave("a.wav", 4096);
     for (const auto& sample : {loadByExtension(widen(input.string()), 4096), loadInput(widen(input.string()), 4096),
                                decodeFlacFile(widen(input.string()), 4096)}) {
         ASSERT_TRUE(sample);
         EXPECT_EQ(sample->dataBytes, wave.dataBytes);
         EXPECT_EQ(sample->bytes, wave.bytes);
-        expectSameInfo(sample->info, wave.info);
+        EXPECT_EQ(sample->info, wave.info);
     }
 }
 
@@ -61,7 +44,7 @@ TEST(RealDecoders, Mp3DecodesThroughLame) {
     const auto input = dir / "a.mp3";
     ASSERT_TRUE(test::runProgram({lame->string(), "--quiet", test::voiceSample("a.wav").string(), input.string()}));
     ScopedEnvironment variable("lamepath", lame->string());
-    const auto wave = voiceWave(0);
+    const auto wave = test::loadVoiceWave("a.wav", 0);
     const auto sample = loadInput(widen(input.string()), 16);
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->info.channels, 1);
@@ -85,11 +68,11 @@ TEST(RealDecoders, OggVorbisDecodesThroughTheWrapper) {
     const auto input = dir / "a.OGG";
     ASSERT_TRUE(test::runProgram({oggenc->string(), "-Q", "-o", input.string(), test::voiceSample("a.wav").string()}));
     ScopedEnvironment variable("oggdecpath", oggdecWrapper(dir, *oggdec).string());
-    const auto wave = voiceWave(0);
+    const auto wave = test::loadVoiceWave("a.wav", 0);
     const auto sample = loadInput(widen(input.string()), 0);
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->dataBytes, wave.dataBytes);
-    expectSameInfo(sample->info, wave.info);
+    EXPECT_EQ(sample->info, wave.info);
 
     // The bundled Ogg sample too.
     const auto bundled = loadInput(widen(test::voiceSample("ma.ogg").string()), 0);
@@ -104,7 +87,7 @@ TEST(RealDecoders, AacAndM4aDecodeThroughFaad) {
     TempDir dir;
     ScopedEnvironment faadVariable("faadpath", faad->string());
     ScopedEnvironment neroVariable("nerodecpath", std::nullopt);
-    const auto wave = voiceWave(0);
+    const auto wave = test::loadVoiceWave("a.wav", 0);
     for (const char* name : {"a.m4a", "a.aac"}) {
         const auto input = dir / name;
         ASSERT_TRUE(test::runProgram({ffmpeg->string(), "-loglevel", "error", "-y", "-i",

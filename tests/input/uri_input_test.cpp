@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "input/input_test_support.h"
 #include "input/load_input.h"
 #include "input/loaders.h"
 #include "platform/text.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -106,12 +106,18 @@ TEST_F(UriTest, FailuresLeaveNoLocalCopyBehind) {
     EXPECT_FALSE(loadUriInput(widen((dir / "gone.uri").string()), 0));
 }
 
-TEST_F(UriTest, OverlongFirstLineIsRefused) {
+TEST_F(UriTest, FirstLineLimitCountsCharacters) {
     writeText(dir / "long.uri", "http://example.org/" + std::string(1100, 'x') + ".wav");
     test::writeFileBytes(dir / "long.uob", kRecording);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(loadUriInput(widen((dir / "long.uri").string()), 0));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("1023"), std::string::npos);
+    // 1000 Japanese characters are 3000 bytes, and within the limit.
+    std::string name;
+    for (int i = 0; i < 1000; ++i) name += "\xE3\x81\x82";  // U+3042
+    writeText(dir / "kana.uri", "http://example.org/" + name + ".wav");
+    test::writeFileBytes(dir / "kana.uob", kRecording);
+    EXPECT_TRUE(loadUriInput(widen((dir / "kana.uri").string()), 0));
 }
 
 TEST_F(UriTest, DownloadToFileCopiesTheOutput) {
@@ -124,6 +130,9 @@ TEST_F(UriTest, DownloadToFileCopiesTheOutput) {
     EXPECT_EQ(downloadToFile({L"cat", widen(source.string())}, target), blob.size());
     EXPECT_EQ(test::readFileBytes(dir / "copy"), blob);
     EXPECT_EQ(downloadToFile({widen((dir / "missing-program").string())}, target), 0u);
+    // A program that writes nothing leaves no file, not an empty one.
+    EXPECT_EQ(downloadToFile({L"true"}, widen((dir / "empty").string())), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty"));
     testing::internal::CaptureStdout();
     EXPECT_EQ(downloadToFile({L"cat", widen(source.string())}, widen((dir / "no" / "such" / "dir").string())), 0u);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "失敗\n");

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "support/audio_images.h"
 #include "support/note_files.h"
 #include "support/test_files.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::putText;
-using test::putU16;
-using test::putU32;
 
 bool timeAvailable() { return fs::exists("/usr/bin/time"); }
 
@@ -66,11 +65,11 @@ TEST_F(BoundedMemory, ListFileClaimingTwoToTheThirtyOneFrames) {
     fs::copy_file(dir / "a.wav", dir / "b.wav");
     std::vector<std::uint8_t> list;
     putText(list, "FREQ0003");
-    putU32(list, 256);
+    appendU32(list, 256);
     for (int i = 0; i < 8; ++i) list.push_back(0);  // freqAvg
-    putU32(list, 44100);
+    appendU32(list, 44100);
     for (int i = 0; i < 12; ++i) list.push_back(0);
-    putU32(list, 0x7FFFFFFFu);
+    appendU32(list, 0x7FFFFFFFu);
     for (int i = 0; i < 16; ++i) list.push_back(0);
     test::writeFileBytes(dir / "b_wav.frq", list);
     expectSmallPeak("b.wav", "b_out.wav");
@@ -82,18 +81,18 @@ TEST_F(BoundedMemory, ListFileClaimingTwoToTheThirtyOneFrames) {
 TEST_F(BoundedMemory, WaveClaimingFourGigabytes) {
     std::vector<std::uint8_t> wav;
     putText(wav, "RIFF");
-    putU32(wav, 0xFFFFFFFFu);
+    appendU32(wav, 0xFFFFFFFFu);
     putText(wav, "WAVEfmt ");
-    putU32(wav, 16);
-    putU16(wav, 1);
-    putU16(wav, 1);
-    putU32(wav, 44100);
-    putU32(wav, 88200);
-    putU16(wav, 2);
-    putU16(wav, 16);
+    appendU32(wav, 16);
+    appendU16(wav, 1);
+    appendU16(wav, 1);
+    appendU32(wav, 44100);
+    appendU32(wav, 88200);
+    appendU16(wav, 2);
+    appendU16(wav, 16);
     putText(wav, "data");
-    putU32(wav, 0xFFFFFFF0u);
-    for (int i = 0; i < 400; ++i) putU16(wav, static_cast<std::uint16_t>(i * 97));
+    appendU32(wav, 0xFFFFFFF0u);
+    for (int i = 0; i < 400; ++i) appendU16(wav, static_cast<std::uint16_t>(i * 97));
     test::writeFileBytes(dir / "huge.wav", wav);
     expectSmallPeak("huge.wav", "huge_out.wav");
 }
@@ -116,27 +115,12 @@ TEST_F(BoundedMemory, DecoderStreamWithAHugeBlockAlign) {
 }
 
 TEST_F(BoundedMemory, AiffClaimingTwoToTheThirtyTwoFrames) {
-    std::vector<std::uint8_t> aiff;
-    const auto putBigU32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) aiff.push_back(static_cast<std::uint8_t>(v >> shift));
-    };
-    putText(aiff, "FORM");
-    putBigU32(0xFFFFFFFFu);
-    putText(aiff, "AIFFCOMM");
-    putBigU32(18);
-    aiff.insert(aiff.end(), {0, 1});                                      // channels
-    putBigU32(0xFFFFFFFFu);                                               // frames
-    aiff.insert(aiff.end(), {0, 16});                                     // bits
-    aiff.insert(aiff.end(), {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});  // 44100 Hz
-    putText(aiff, "SSND");
-    putBigU32(0xFFFFFFF0u);
-    putBigU32(0);
-    putBigU32(0);
-    for (int i = 0; i < 400; ++i) {
-        const auto v = static_cast<std::uint16_t>(i * 97);
-        aiff.push_back(static_cast<std::uint8_t>(v >> 8));
-        aiff.push_back(static_cast<std::uint8_t>(v));
-    }
+    test::AiffSpec spec;
+    spec.formSizeOverride = 0xFFFFFFFFu;
+    spec.frames = 0xFFFFFFFFu;
+    spec.ssndSizeOverride = 0xFFFFFFF0u;
+    for (int i = 0; i < 400; ++i) spec.samples.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(i * 97)));
+    const std::vector<std::uint8_t> aiff = test::makeAiff(spec);
     test::writeFileBytes(dir / "huge.aiff", aiff);
     expectSmallPeak("huge.aiff", "aiff_out.wav");
 }

@@ -13,6 +13,7 @@
 #include "f0/frequency_list.h"
 #include "render/output_settings.h"
 #include "render/render_stage.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -386,6 +387,8 @@ TEST(SynthesizeNoteInput, UnsupportedDepthRendersSilence) {
     auto bytes = test::readFileBytes(dir / "tone.wav");
     bytes[34] = 12;
     test::writeFileBytes(dir / "tone.wav", bytes);
+    // The list stays up to date (not older than its sample).
+    std::filesystem::last_write_time(dir / "tone_wav.frq", std::filesystem::last_write_time(dir / "tone.wav"));
     std::int32_t count = 0;
     const auto note = synthesize(quietJob(voice, 440, 200), count, 0, format);
     ASSERT_TRUE(note.has_value());

@@ -1,12 +1,14 @@
 // Stored or fresh lists for a render, and the G flag's list generation.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
 #include "audio/wave_reader.h"
 #include "f0/pitch_analysis.h"
 #include "render/list_generation.h"
+#include "support/note_files.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -60,6 +62,59 @@ TEST(FrequencyListGeneration, DamagedStoredListIsAnalysedAgainAndReplaced) {
     EXPECT_EQ(std::filesystem::file_size(dir / "voice_wav.frq"), 40u + 16u * static_cast<unsigned>(list->listSize));
 }
 
+// A stale list (another sample's, or another program's list older than the
+// sample) is replaced by a fresh analysis, announced, and kept as a backup;
+// the G flag judges alike.
+TEST(FrequencyListGeneration, StaleListsAreAnalysedAfreshAndKept) {
+    test::TempDir dir;
+    const auto path = dir / "voice.wav";
+    std::filesystem::copy_file(test::voiceSample("a.wav"), path);
+    const LoadedSample sample = loadSample(path);
+    const auto list = dir / "voice_wav.frq";
+    const auto backup = dir / "voice_wav.frq.bak";
+    const auto otherList = test::readFileBytes(test::voiceSample("i_wav.frq"));  // same length, other sound
+    test::writeFileBytes(list, otherList);
+
+    std::string report;
+    const auto fresh = quietly([&] { return obtainFrequencyList(test::widePath(path), sample); }, &report);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(report.rfind("kestrand: the frequency list " + list.string() +
+                               " was made from another recording; analysing the sample afresh (the old list is "
+                               "kept as " +
+                               backup.string() + ").\n",
+                           0),
+              0u)
+        << report;
+    EXPECT_EQ(test::readFileBytes(backup), otherList);
+    EXPECT_EQ(test::readFileBytes(list), test::readFileBytes(test::voiceSample("a_wav.frq")));
+    ASSERT_TRUE(quietly([&] { return obtainFrequencyList(test::widePath(path), sample); }, &report));
+    EXPECT_EQ(report, "") << "the fresh list is kept";
+
+    // Another program's list (no fingerprint) written before the sample changed.
+    auto foreign = test::readFileBytes(list);
+    std::fill(foreign.begin() + 24, foreign.begin() + 36, 0);
+    test::writeFileBytes(list, foreign);
+    std::filesystem::last_write_time(list, std::filesystem::last_write_time(path) - std::chrono::seconds(10));
+    ASSERT_TRUE(quietly([&] { return obtainFrequencyList(test::widePath(path), sample); }, &report));
+    EXPECT_NE(report.find("voice_wav.frq is older than its sample; analysing the sample afresh"), std::string::npos)
+        << report;
+    EXPECT_EQ(test::readFileBytes(backup), foreign) << "one previous version is kept";
+
+    // The G flag rebuilds a stale list the same way.
+    test::writeFileBytes(list, otherList);
+    bool generated = false;
+    quietly(
+        [&] {
+            generated = generateFrequencyList(test::widePath(path), 4096);
+            return std::optional<FrequencyList>();
+        },
+        &report);
+    EXPECT_TRUE(generated);
+    EXPECT_NE(report.find("was made from another recording"), std::string::npos) << report;
+    EXPECT_EQ(test::readFileBytes(backup), otherList);
+    EXPECT_EQ(test::readFileBytes(list), test::readFileBytes(test::voiceSample("a_wav.frq")));
+}
+
 TEST(FrequencyListGeneration, DecoderInputsUseTheCacheDirectory) {
     KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
@@ -81,23 +136,60 @@ TEST(FrequencyListGeneration, DecoderInputsUseTheCacheDirectory) {
     EXPECT_EQ(second->frequencies, first->frequencies);
 }
 
-TEST(FrequencyListGeneration, UnwritableCacheDirectoryStillGivesAList) {
+// Lists that cannot be stored: the render goes on with the list in memory
+// and one line says why.
+TEST(FrequencyListGeneration, ListsThatCannotBeStoredSayWhy) {
     test::TempDir dir;
     const LoadedSample sample = loadSample(test::voiceSample("ma.wav"));
+    std::string report;
+    // A cache folder that cannot be made.
     const std::wstring input = test::widePath(dir / "missing" / "dec.exe") + L" x.ogg";
-    const auto list = quietly([&] { return obtainFrequencyList(input, sample); }, nullptr);
+    auto list = quietly([&] { return obtainFrequencyList(input, sample); }, &report);
     ASSERT_TRUE(list);
     EXPECT_GT(list->freqAvg, 100.0);
+    EXPECT_NE(report.find("cannot be stored: the cache folder " + (dir / "missing" / "dec.exe#frequenz").string() +
+                          " cannot be created (the folder does not exist)"),
+              std::string::npos)
+        << report;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    // A name longer than the file system takes (the list of a sample named
+    // with 252 bytes has 256).
+    const auto longSample = dir / (std::string(248, 'x') + ".wav");
+    std::filesystem::copy_file(test::voiceSample("ma.wav"), longSample);
+    list = quietly([&] { return obtainFrequencyList(test::widePath(longSample), sample); }, &report);
+    ASSERT_TRUE(list);
+    EXPECT_NE(report.find("cannot be stored: the name is too long for the file system"), std::string::npos) << report;
+    EXPECT_EQ(test::folderNames(dir.path()), std::set<std::string>{longSample.filename().string()});
 }
 
-TEST(FrequencyListGeneration, InputTooLongForANameIsAnalysedWithoutAFile) {
+// Names that fit the file system are stored whatever their length in characters.
+TEST(FrequencyListGeneration, LongPathsAndNamesInAnyScriptAreStored) {
     test::TempDir dir;
+    auto folder = dir.path();
+    for (int i = 0; i < 8; ++i) folder /= std::string(80, static_cast<char>('a' + i));
+    std::filesystem::create_directories(folder);
+    std::string japanese;
+    for (int i = 0; i < 70; ++i) japanese += "\xe3\x81\x82";  // 70 characters of 3 bytes
+    const auto path = folder / (japanese + ".wav");
+    std::filesystem::copy_file(test::voiceSample("a.wav"), path);
+    ASSERT_GT(test::widePath(path).size(), 700u);
+    const LoadedSample sample = loadSample(path);
+    std::string report;
+    ASSERT_TRUE(quietly([&] { return obtainFrequencyList(test::widePath(path), sample); }, &report));
+    EXPECT_TRUE(std::filesystem::exists(folder / (japanese + "_wav.frq"))) << report;
+}
+
+// A decoder path written in quotes keeps its lists in a cache folder beside the decoder.
+TEST(FrequencyListGeneration, QuotedDecoderPathsStoreBesideTheDecoder) {
+    test::TempDir dir;
+    test::writeFileBytes(dir / "dec.exe", {'x'});
     const LoadedSample sample = loadSample(test::voiceSample("ma.wav"));
-    const std::wstring input = test::widePath(dir.path()) + L"/" + std::wstring(600, L'x') + L".wav";
-    const auto list = quietly([&] { return obtainFrequencyList(input, sample); }, nullptr);
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    const std::wstring input = L"\"" + test::widePath(dir / "dec.exe") + L"\" x.ogg";
+    std::string report;
+    ASSERT_TRUE(quietly([&] { return obtainFrequencyList(input, sample); }, &report));
+    EXPECT_TRUE(std::filesystem::exists(dir / "dec.exe#frequenz" / "+_x.ogg.frq")) << report;
+    ASSERT_TRUE(quietly([&] { return obtainFrequencyList(input, sample); }, &report));
+    EXPECT_EQ(report, "") << "the stored list is found";
 }
 
 TEST(FrequencyListGeneration, UnanalysableSampleGivesNothing) {

@@ -11,6 +11,7 @@
 #include "cli/parameter_job.h"
 #include "render/render_tail.h"
 #include "render/wresamp.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand {
@@ -102,20 +103,7 @@ std::string run(const std::string& arguments, const std::string& environment = "
         .output;
 }
 
-std::vector<int> samplesOf(const std::filesystem::path& path) {
-    const auto bytes = test::readFileBytes(path);
-    std::vector<int> out;
-    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2) {
-        out.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8))));
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> int16Bytes(const std::vector<int>& samples) {
-    std::vector<std::uint8_t> out;
-    for (const int s : samples) test::putU16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(s)));
-    return out;
-}
+std::vector<int> samplesOf(const std::filesystem::path& path) { return test::waveSamples16(test::readFileBytes(path)); }
 
 TEST(KestrandJob, WithoutOutputOrCacheItPrintsUsage) {
     KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
@@ -133,7 +121,7 @@ TEST(KestrandJob, CachedNotesGrowTheTargetFile) {
     const auto cache = dir / "cache.wav";
     std::vector<int> cached(4410);
     for (int i = 0; i < 4410; ++i) cached[static_cast<std::size_t>(i)] = (i % 100) * 10;
-    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 44100, 16, int16Bytes(cached)));
+    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes(cached)));
     const auto song = dir / "song.wav";
     const std::string common = "-cachefile '" + cache.string() + "' -ft '" + song.string() + "' ";
 
@@ -176,9 +164,9 @@ TEST(KestrandJob, ARefusedTargetIsLeftAsItWas) {
     KESTRAND_SKIP_WITHOUT_POSIX_SHELL();
     test::TempDir dir;
     const auto cache = dir / "cache.wav";
-    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 44100, 16, int16Bytes(std::vector<int>(1000, 5))));
+    test::writeFileBytes(cache, test::makeWaveImage(1, 1, 44100, 16, test::int16Bytes(std::vector<int>(1000, 5))));
     const auto target = dir / "stereo.wav";
-    const auto stereo = test::makeWaveImage(1, 2, 44100, 16, int16Bytes({1, 2, 3, 4}));
+    const auto stereo = test::makeWaveImage(1, 2, 44100, 16, test::int16Bytes({1, 2, 3, 4}));
     test::writeFileBytes(target, stereo);
     const std::string output = run("-cachefile '" + cache.string() + "' -ft '" + target.string() + "' -l=10");
     EXPECT_NE(output.find("left unchanged"), std::string::npos);

@@ -1,15 +1,15 @@
 // Helpers for tests that run the program on notes: shell quoting, the note's
-// command line, folder listings and a check that a file is one whole WAV.
+// command line and folder listings.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand::test {
@@ -20,10 +20,18 @@ inline std::string shellQuoted(const std::string& text) {
     return out + "'";
 }
 
-// The command line of one quiet 300 ms note of the input at the pitch, written to the output.
-inline std::string noteCommand(const std::string& input, const std::string& output, const std::string& pitch = "A4") {
+// The command line of one 300 ms note of the input at the pitch, written to
+// the output; quiet unless other flags are given.
+inline std::string noteCommand(const std::string& input, const std::string& output, const std::string& pitch = "A4",
+                               const std::string& flags = "n") {
     return shellQuoted(programPath().string()) + " " + shellQuoted(input) + " " + shellQuoted(output) + " " + pitch +
-           " 100 n 0 300 50 0 100 0 '!120' AA";
+           " 100 " + shellQuoted(flags) + " 0 300 50 0 100 0 '!120' AA";
+}
+
+// The same note through the job program (positional parameters), as a 16-bit file.
+inline std::string jobCommand(const std::string& input, const std::string& output) {
+    return shellQuoted(programPath("kestrandjob").string()) + " " + shellQuoted(input) + " " + shellQuoted(output) +
+           " 300 A4 100";
 }
 
 // The names of the entries of a folder.
@@ -32,29 +40,6 @@ inline std::set<std::string> folderNames(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         names.insert(entry.path().filename().string());
     return names;
-}
-
-inline std::uint32_t u32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-// True when the bytes are one complete WAV file: RIFF/WAVE whose RIFF size
-// covers exactly the rest, a format chunk, and a data chunk that ends exactly
-// at the end of the file with more than zero bytes of sound.
-inline bool isWholeWave(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-        return false;
-    if (u32At(bytes, 4) != bytes.size() - 8) return false;
-    bool format = false;
-    std::size_t at = 12;
-    while (at + 8 <= bytes.size()) {
-        const std::uint32_t size = u32At(bytes, at + 4);
-        if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0) format = true;
-        if (std::memcmp(bytes.data() + at, "data", 4) == 0) return format && size > 0 && at + 8 + size == bytes.size();
-        at += 8 + size + (size & 1u);
-    }
-    return false;
 }
 
 }  // namespace kestrand::test

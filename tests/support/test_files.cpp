@@ -1,9 +1,14 @@
 #include "support/test_files.h"
 
 #ifdef _WIN32
+#include <process.h>
 #include <stdlib.h>
 #else
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 #endif
 
 #include <cstdio>
@@ -11,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/text.h"
@@ -50,6 +56,14 @@ std::filesystem::path voiceSample(const std::string& name) {
 
 std::filesystem::path programPath() { return std::filesystem::path(KESTRAND_BINARY); }
 
+std::filesystem::path programPath(const std::string& name) {
+#ifdef _WIN32
+    return std::filesystem::path(KESTRAND_BINARY_DIR) / (name + ".exe");
+#else
+    return std::filesystem::path(KESTRAND_BINARY_DIR) / name;
+#endif
+}
+
 CommandResult runCommand(const std::string& commandLine) {
     CommandResult result;
 #ifdef _WIN32
@@ -81,43 +95,106 @@ void setEnvironment(const std::string& name, const std::string& value) { ::seten
 void unsetEnvironment(const std::string& name) { ::unsetenv(name.c_str()); }
 #endif
 
-void putU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF));
-}
-
-void putText(std::vector<std::uint8_t>& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
-                                        std::uint16_t bits, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> out;
-    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    putText(out, "RIFF");
-    putU32(out, static_cast<std::uint32_t>(data.size() + 36));
-    putText(out, "WAVEfmt ");
-    putU32(out, 16);
-    putU16(out, formatTag);
-    putU16(out, channels);
-    putU32(out, rate);
-    putU32(out, rate * blockAlign);
-    putU16(out, blockAlign);
-    putU16(out, bits);
-    putText(out, "data");
-    putU32(out, static_cast<std::uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
 #ifdef _WIN32
 std::wstring widePath(const std::filesystem::path& path) { return path.wstring(); }
 #else
 std::wstring widePath(const std::filesystem::path& path) { return widen(path.string()); }
 #endif
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    if (value) {
+        setEnvironment(name_, *value);
+    } else {
+        unsetEnvironment(name_);
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (old_) {
+        setEnvironment(name_, *old_);
+    } else {
+        unsetEnvironment(name_);
+    }
+}
+
+ScopedWorkingFolder::ScopedWorkingFolder(const std::filesystem::path& folder)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+}
+
+ScopedWorkingFolder::~ScopedWorkingFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+}
+
+std::filesystem::path writeScript(const std::filesystem::path& path, const std::string& body) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "#!/bin/sh\n" << body << "\n";
+    }
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+    return path;
+}
+
+#ifdef _WIN32
+std::optional<std::filesystem::path> findProgram(const std::string& name) {
+    const char* searchPath = std::getenv("PATH");
+    if (searchPath == nullptr) return std::nullopt;
+    std::stringstream folders(searchPath);
+    std::string folder;
+    while (std::getline(folders, folder, ';')) {
+        if (folder.empty()) continue;
+        const auto candidate = std::filesystem::path(folder) / (name + ".exe");
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool runProgram(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return false;
+    // The runtime joins the vector into one command line; quotes keep blanks.
+    std::vector<std::wstring> quoted;
+    for (const auto& argument : arguments) quoted.push_back(L"\"" + widen(argument) + L"\"");
+    std::vector<const wchar_t*> argv;
+    for (const auto& argument : quoted) argv.push_back(argument.c_str());
+    argv.push_back(nullptr);
+    return ::_wspawnvp(_P_WAIT, widen(arguments[0]).c_str(), argv.data()) == 0;
+}
+#else
+std::optional<std::filesystem::path> findProgram(const std::string& name) {
+    const char* searchPath = std::getenv("PATH");
+    if (searchPath == nullptr) return std::nullopt;
+    std::stringstream folders(searchPath);
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        if (folder.empty()) continue;
+        const auto candidate = std::filesystem::path(folder) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return std::nullopt;
+}
+
+bool runProgram(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    if (::waitpid(child, &status, 0) < 0) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+#endif
+
+std::string readFileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 }  // namespace kestrand::test

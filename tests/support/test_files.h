@@ -1,9 +1,11 @@
 // Small helpers shared by the tests: temporary folders, whole-file reads and
-// writes, the bundled voice samples and running the program.
+// writes, the bundled voice samples, environment variables, stand-in scripts
+// and running programs.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,9 @@ std::filesystem::path voiceSample(const std::string& name);
 // The kestrand program built beside the tests.
 std::filesystem::path programPath();
 
+// Another program of the build (kestrandjob, kestrandpitch, kestrandfrq).
+std::filesystem::path programPath(const std::string& name);
+
 struct CommandResult {
     int exitCode = -1;
     std::string output;  // standard output and standard error as requested by the command line
@@ -53,14 +58,43 @@ CommandResult runCommand(const std::string& commandLine);
 void setEnvironment(const std::string& name, const std::string& value);
 void unsetEnvironment(const std::string& name);
 
-// Little-endian byte writers for building test files.
-void putU16(std::vector<std::uint8_t>& out, std::uint16_t value);
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t value);
-void putText(std::vector<std::uint8_t>& out, const std::string& text);
+// Sets (or with nothing, unsets) an environment variable and puts the old
+// value back when it goes.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::string name, const std::optional<std::string>& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
-// A canonical 44-byte-header PCM WAV image.
-std::vector<std::uint8_t> makeWaveImage(std::uint16_t formatTag, std::uint16_t channels, std::uint32_t rate,
-                                        std::uint16_t bits, const std::vector<std::uint8_t>& data);
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// Writes a /bin/sh script with the given body and makes it executable.
+std::filesystem::path writeScript(const std::filesystem::path& path, const std::string& body);
+
+// Makes a folder the working folder and goes back to the previous one when it goes.
+class ScopedWorkingFolder {
+public:
+    explicit ScopedWorkingFolder(const std::filesystem::path& folder);
+    ~ScopedWorkingFolder();
+    ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+    ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// The full path of a program on the search path, or nothing.
+std::optional<std::filesystem::path> findProgram(const std::string& name);
+
+// Runs a program with arguments (no shell) and waits; true when it exited with 0.
+bool runProgram(const std::vector<std::string>& arguments);
+
+// The text of a file ("" when it cannot be read).
+std::string readFileText(const std::filesystem::path& path);
 
 // The wide form of a path as the program's functions take it.
 std::wstring widePath(const std::filesystem::path& path);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "support/audio_images.h"
 #include "support/test_files.h"
 
 namespace kestrand::test {

@@ -9,7 +9,10 @@
  * "notriff" an image that is not RIFF/WAVE; when a file named the argument
  * followed by ".wav" can be read from the working folder, its contents are
  * the image; anything else gives a 16-bit mono image at 22050 Hz with six
- * sample bytes and a wrong RIFF size. */
+ * sample bytes and a wrong RIFF size.
+ * Loading the module at all (before any entry point is looked up) creates
+ * the file named by KESTRAND_PLUGIN_LOADED, as a hostile module's own
+ * initialisation code could do anything. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -33,6 +36,13 @@ static void note(const char* what, const char* text, int number) {
     if (getcwd(folder, sizeof folder) == NULL) strcpy(folder, "?");
     fprintf(log, "%s [%s] %d in %s\n", what, text, number, folder);
     fclose(log);
+}
+
+__attribute__((constructor)) static void markLoaded(void) {
+    const char* markPath = getenv("KESTRAND_PLUGIN_LOADED");
+    if (markPath == NULL) return;
+    FILE* mark = fopen(markPath, "w");
+    if (mark != NULL) fclose(mark);
 }
 
 static void put32(unsigned char* p, unsigned value) {
