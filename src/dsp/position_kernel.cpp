@@ -55,21 +55,11 @@ void buildReaderKernel(double origin, double width, ReaderKernel& kernel) {
 
 namespace {
 
-using Quad = double __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline Quad loadQuad(const double* p) {
-    Quad v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-[[gnu::always_inline]] inline Quad splatQuad(double x) { return Quad{x, x, x, x}; }
-
 // Stores four reads: each lane's kernel sum divided by the kernel's sum and
 // scaled, as one read alone does it.
-template <SampleType Type>
-[[gnu::always_inline]] inline void finishFour(Quad sum, Quad divisor, double* out) {
-    const Quad value = sum / divisor;
+template <SampleType Type, class L>
+[[gnu::always_inline]] inline void finishFour(const L& sum, const L& divisor, double* out) {
+    const L value = sum / divisor;
     for (int k = 0; k < 4; ++k) out[k] = toSixteenBit<Type>(value[k], kAnalysisScales);
 }
 
@@ -77,51 +67,52 @@ template <SampleType Type>
 // at the first tap of m = 0: each lane of a vector is one read and adds its
 // taps in tap order, so every value is the one a single read gives. Taps is
 // the kernel's tap count when it is known (4 or 5 at width 1, whose weights
-// stay in registers), 0 for any count.
-template <SampleType Type, int Taps>
+// stay in registers), 0 for any count. L is the lane type of the copy
+// (dsp/vector_lanes.h): lane for lane the same operations in both.
+template <class L, SampleType Type, int Taps>
 [[gnu::always_inline]] inline void kernelRun(const double* v, const double* w, std::size_t taps, double denominator,
                                              std::int64_t count, double* out) {
-    const Quad divisor = splatQuad(denominator);
+    const L divisor = lanes::broadcast<L>(denominator);
     std::int64_t m = 0;
     if constexpr (Taps > 0) {
-        Quad weight[Taps];
-        for (int t = 0; t < Taps; ++t) weight[t] = splatQuad(w[t]);
+        L weight[Taps];
+        for (int t = 0; t < Taps; ++t) weight[t] = lanes::broadcast<L>(w[t]);
         for (; m + 8 <= count; m += 8) {
-            Quad a = {0.0, 0.0, 0.0, 0.0};
-            Quad b = {0.0, 0.0, 0.0, 0.0};
+            L a = lanes::broadcast<L>(0.0);
+            L b = lanes::broadcast<L>(0.0);
 #pragma GCC unroll 8
             for (int t = 0; t < Taps; ++t) {
-                a += weight[t] * loadQuad(v + m + t);
-                b += weight[t] * loadQuad(v + m + 4 + t);
+                a += weight[t] * lanes::load<L>(v + m + t);
+                b += weight[t] * lanes::load<L>(v + m + 4 + t);
             }
-            finishFour<Type>(a, divisor, out + m);
-            finishFour<Type>(b, divisor, out + m + 4);
+            finishFour<Type, L>(a, divisor, out + m);
+            finishFour<Type, L>(b, divisor, out + m + 4);
         }
     } else {
         // Long kernels (the low-pass reader): sixteen reads share each weight.
         for (; m + 16 <= count; m += 16) {
-            Quad a = {0.0, 0.0, 0.0, 0.0};
-            Quad b = a;
-            Quad c = a;
-            Quad d = a;
+            L a = lanes::broadcast<L>(0.0);
+            L b = a;
+            L c = a;
+            L d = a;
             for (std::size_t t = 0; t < taps; ++t) {
-                const Quad weight = splatQuad(w[t]);
+                const L weight = lanes::broadcast<L>(w[t]);
                 const double* p = v + m + t;
-                a += weight * loadQuad(p);
-                b += weight * loadQuad(p + 4);
-                c += weight * loadQuad(p + 8);
-                d += weight * loadQuad(p + 12);
+                a += weight * lanes::load<L>(p);
+                b += weight * lanes::load<L>(p + 4);
+                c += weight * lanes::load<L>(p + 8);
+                d += weight * lanes::load<L>(p + 12);
             }
-            finishFour<Type>(a, divisor, out + m);
-            finishFour<Type>(b, divisor, out + m + 4);
-            finishFour<Type>(c, divisor, out + m + 8);
-            finishFour<Type>(d, divisor, out + m + 12);
+            finishFour<Type, L>(a, divisor, out + m);
+            finishFour<Type, L>(b, divisor, out + m + 4);
+            finishFour<Type, L>(c, divisor, out + m + 8);
+            finishFour<Type, L>(d, divisor, out + m + 12);
         }
     }
     for (; m + 4 <= count; m += 4) {
-        Quad sum = {0.0, 0.0, 0.0, 0.0};
-        for (std::size_t t = 0; t < taps; ++t) sum += splatQuad(w[t]) * loadQuad(v + m + t);
-        finishFour<Type>(sum, divisor, out + m);
+        L sum = lanes::broadcast<L>(0.0);
+        for (std::size_t t = 0; t < taps; ++t) sum += lanes::broadcast<L>(w[t]) * lanes::load<L>(v + m + t);
+        finishFour<Type, L>(sum, divisor, out + m);
     }
     for (; m < count; ++m) {
         double sum = 0.0;
@@ -130,34 +121,35 @@ template <SampleType Type, int Taps>
     }
 }
 
-template <SampleType Type>
+template <class L, SampleType Type>
 [[gnu::always_inline]] inline void kernelRunOfTaps(const double* v, const double* w, std::size_t taps,
                                                    double denominator, std::int64_t count, double* out) {
     switch (taps) {
-        case 4: return kernelRun<Type, 4>(v, w, taps, denominator, count, out);
-        case 5: return kernelRun<Type, 5>(v, w, taps, denominator, count, out);
-        default: return kernelRun<Type, 0>(v, w, taps, denominator, count, out);
+        case 4: return kernelRun<L, Type, 4>(v, w, taps, denominator, count, out);
+        case 5: return kernelRun<L, Type, 5>(v, w, taps, denominator, count, out);
+        default: return kernelRun<L, Type, 0>(v, w, taps, denominator, count, out);
     }
 }
 
+template <class L>
 [[gnu::always_inline]] inline void kernelRunOfType(SampleType type, const double* v, const double* w, std::size_t taps,
                                                    double denominator, std::int64_t count, double* out) {
     // A plain switch rather than withSampleType: the reads must inline into
     // the caller, which may be compiled for wider vectors.
     switch (type) {
-        case SampleType::U8: return kernelRunOfTaps<SampleType::U8>(v, w, taps, denominator, count, out);
-        case SampleType::S16: return kernelRunOfTaps<SampleType::S16>(v, w, taps, denominator, count, out);
-        case SampleType::S24: return kernelRunOfTaps<SampleType::S24>(v, w, taps, denominator, count, out);
-        case SampleType::S32: return kernelRunOfTaps<SampleType::S32>(v, w, taps, denominator, count, out);
-        case SampleType::F32: return kernelRunOfTaps<SampleType::F32>(v, w, taps, denominator, count, out);
-        case SampleType::F64: return kernelRunOfTaps<SampleType::F64>(v, w, taps, denominator, count, out);
-        case SampleType::None: return kernelRunOfTaps<SampleType::None>(v, w, taps, denominator, count, out);
+        case SampleType::U8: return kernelRunOfTaps<L, SampleType::U8>(v, w, taps, denominator, count, out);
+        case SampleType::S16: return kernelRunOfTaps<L, SampleType::S16>(v, w, taps, denominator, count, out);
+        case SampleType::S24: return kernelRunOfTaps<L, SampleType::S24>(v, w, taps, denominator, count, out);
+        case SampleType::S32: return kernelRunOfTaps<L, SampleType::S32>(v, w, taps, denominator, count, out);
+        case SampleType::F32: return kernelRunOfTaps<L, SampleType::F32>(v, w, taps, denominator, count, out);
+        case SampleType::F64: return kernelRunOfTaps<L, SampleType::F64>(v, w, taps, denominator, count, out);
+        case SampleType::None: return kernelRunOfTaps<L, SampleType::None>(v, w, taps, denominator, count, out);
     }
 }
 
 void kernelRunBaseline(SampleType type, const double* v, const double* w, std::size_t taps, double denominator,
                        std::int64_t count, double* out) {
-    kernelRunOfType(type, v, w, taps, denominator, count, out);
+    kernelRunOfType<lanes::Pair>(type, v, w, taps, denominator, count, out);
 }
 
 #ifdef KESTRAND_WIDE_VECTORS
@@ -165,7 +157,7 @@ void kernelRunBaseline(SampleType type, const double* v, const double* w, std::s
 // product and every sum is rounded on its own, as in the baseline.
 __attribute__((target("avx2"))) void kernelRunWide(SampleType type, const double* v, const double* w, std::size_t taps,
                                                    double denominator, std::int64_t count, double* out) {
-    kernelRunOfType(type, v, w, taps, denominator, count, out);
+    kernelRunOfType<lanes::Wide>(type, v, w, taps, denominator, count, out);
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "dsp/window_tables.h"
 #include "f0/wide_vectors.h"
@@ -24,17 +25,46 @@ constexpr int kOuter = 128;
 constexpr double kSingleUnderflow = 0x1p-126;
 
 typedef float Oct __attribute__((vector_size(32)));
+typedef float Four __attribute__((vector_size(16)));
 
-[[gnu::always_inline]] inline Oct loadOct(const float* p) {
-    Oct v;
+// Eight floats as two halves of four, for the baseline copy: without AVX a
+// 32-byte vector has no register and lives in memory between operations,
+// while two halves stay in registers. Lane for lane the same operations.
+struct OctHalves {
+    Four lo, hi;
+    [[gnu::always_inline]] float operator[](int k) const { return k < 4 ? lo[k] : hi[k - 4]; }
+};
+
+[[gnu::always_inline]] inline OctHalves operator*(const OctHalves& a, const OctHalves& b) {
+    return {a.lo * b.lo, a.hi * b.hi};
+}
+[[gnu::always_inline]] inline OctHalves& operator+=(OctHalves& a, const OctHalves& b) {
+    a.lo += b.lo;
+    a.hi += b.hi;
+    return a;
+}
+
+template <class O>
+[[gnu::always_inline]] inline O loadOct(const float* p) {
+    O v;
     std::memcpy(&v, p, sizeof v);
     return v;
+}
+
+template <class O>
+[[gnu::always_inline]] inline O splatOct(float x) {
+    if constexpr (std::is_same_v<O, Oct>) {
+        return Oct{x, x, x, x, x, x, x, x};
+    } else {
+        return OctHalves{Four{x, x, x, x}, Four{x, x, x, x}};
+    }
 }
 
 // Thirty-two lags j .. j + 31 (j even) per pass, as the exact function's
 // blocks of sixteen lay them out: lags j + 2k and j + 2k + 1 start at s - k,
 // so their earlier samples are neighbours in the reversed signal and their
 // later ones neighbours in the signal. Each lane sums w_i a_i b_i.
+template <class O>
 [[gnu::always_inline]] inline void productBlocks(const DifferenceScreen& screen, int span, int terms, int origin,
                                                  int first, int highest, float* sums) {
     const float* w = screen.weights.data();
@@ -42,20 +72,20 @@ typedef float Oct __attribute__((vector_size(32)));
         const int s = origin - (j >> 1);
         const float* early = screen.early.data() + (span - 1 - s);
         const float* late = screen.late.data() + (s + j);
-        Oct total0 = {}, total1 = {}, total2 = {}, total3 = {};
+        O total0{}, total1{}, total2{}, total3{};
         for (int group = 0; group < terms; group += kOuter) {
             const int groupEnd = std::min(terms, group + kOuter);
-            Oct mid0 = {}, mid1 = {}, mid2 = {}, mid3 = {};
+            O mid0{}, mid1{}, mid2{}, mid3{};
             for (int start = group; start < groupEnd; start += kInner) {
-                Oct even0 = {}, odd0 = {}, even1 = {}, odd1 = {};
+                O even0{}, odd0{}, even1{}, odd1{};
                 const auto term = [&](int i) {
-                    const Oct a0 = loadOct(early - i);
-                    const Oct a1 = loadOct(early - i + 8);
-                    const Oct weight = {w[i], w[i], w[i], w[i], w[i], w[i], w[i], w[i]};
-                    even0 += a0 * loadOct(late + i) * weight;
-                    odd0 += a0 * loadOct(late + i + 1) * weight;
-                    even1 += a1 * loadOct(late + i + 8) * weight;
-                    odd1 += a1 * loadOct(late + i + 9) * weight;
+                    const O a0 = loadOct<O>(early - i);
+                    const O a1 = loadOct<O>(early - i + 8);
+                    const O weight = splatOct<O>(w[i]);
+                    even0 += a0 * loadOct<O>(late + i) * weight;
+                    odd0 += a0 * loadOct<O>(late + i + 1) * weight;
+                    even1 += a1 * loadOct<O>(late + i + 8) * weight;
+                    odd1 += a1 * loadOct<O>(late + i + 9) * weight;
                 };
                 if (start + kInner <= groupEnd) {
 #pragma GCC unroll 16
@@ -166,7 +196,7 @@ struct Kernels {
 
 void blocksGeneric(const DifferenceScreen& screen, int span, int terms, int origin, int first, int highest,
                    float* sums) {
-    productBlocks(screen, span, terms, origin, first, highest, sums);
+    productBlocks<OctHalves>(screen, span, terms, origin, first, highest, sums);
 }
 double energyGeneric(const double* x, int span) { return energyOf(x, span); }
 void convertGeneric(const DifferenceInput& in, double sigma, DifferenceScreen& screen) { convert(in, sigma, screen); }
@@ -175,7 +205,7 @@ void energiesGeneric(DifferenceScreen& screen, int span, int terms) { windowedEn
 #ifdef KESTRAND_F0_WIDE
 KESTRAND_F0_FUSED_TARGET void blocksFused(const DifferenceScreen& screen, int span, int terms, int origin, int first,
                                           int highest, float* sums) {
-    productBlocks(screen, span, terms, origin, first, highest, sums);
+    productBlocks<Oct>(screen, span, terms, origin, first, highest, sums);
 }
 KESTRAND_F0_FUSED_TARGET double energyFused(const double* x, int span) { return energyOf(x, span); }
 KESTRAND_F0_FUSED_TARGET void convertFused(const DifferenceInput& in, double sigma, DifferenceScreen& screen) {
