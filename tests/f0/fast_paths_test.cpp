@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "audio/wave_reader.h"
 #include "dsp/sinc_literal.h"
 #include "dsp/window_tables.h"
 #include "f0/difference_function.h"
@@ -23,6 +22,7 @@
 #include "f0/period_waves.h"
 #include "f0/pitch_oracle.h"
 #include "f0/refinement_reads.h"
+#include "support/audio_images.h"
 #include "support/test_files.h"
 #include "support/test_signals.h"
 
@@ -109,12 +109,6 @@ TEST(DifferenceScreen, BoundsHoldAndSettledComparisonsAreTheExactOnes) {
     EXPECT_EQ(screenDifferences(frameOf(odd, 1024).input, 49, 768, screen), ScreenResult::NotScreened);
 }
 
-LoadedSample loadVoice(const std::string& name) {
-    auto sample = readWaveBytes(test::widePath(test::voiceSample(name)), 4096);
-    EXPECT_TRUE(sample.has_value()) << name;
-    return sample ? *sample : LoadedSample{};
-}
-
 // Samples whose frames reach the screen's hard cases: a tone that dies into a
 // faint noise floor and then digital silence, quiet noise, and a voice.
 std::vector<std::pair<std::string, LoadedSample>> estimateSamples() {
@@ -125,7 +119,7 @@ std::vector<std::pair<std::string, LoadedSample>> estimateSamples() {
             12000.0 * std::sin(0.0285 * n) * std::exp(-n / 4000.0) + floor[static_cast<std::size_t>(n)];
     return {{"dying tone", test::sampleOf(dying, 44100)},
             {"quiet noise", test::sampleOf(test::noiseSignal(44100, 20000, 30.0, 0.0, 5), 44100)},
-            {"ka.wav", loadVoice("ka.wav")}};
+            {"ka.wav", test::loadVoiceWave("ka.wav")}};
 }
 
 // The literal choice among the candidates: the greatest score, the later on a tie.
