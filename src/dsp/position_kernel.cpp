@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "dsp/sinc_kernel.h"
+#include "dsp/vector_lanes.h"
 
 namespace kestrand {
 
@@ -54,111 +55,149 @@ void buildReaderKernel(double origin, double width, ReaderKernel& kernel) {
 
 namespace {
 
-using Quad = double __attribute__((vector_size(32)));
+// Stores four reads: each lane's kernel sum divided by the kernel's sum and
+// scaled, as one read alone does it.
+template <SampleType Type, class L>
+[[gnu::always_inline]] inline void finishFour(const L& sum, const L& divisor, double* out) {
+    const L value = sum / divisor;
+    for (int k = 0; k < 4; ++k) out[k] = toSixteenBit<Type>(value[k], kAnalysisScales);
+}
 
-// Four reads per step, each lane summing its taps in tap order and dividing
-// by the kernel's sum as one read alone does.
-template <SampleType Kind>
-[[gnu::always_inline]] inline void readRun(const double* v, const double* w, std::size_t taps, double denominator,
-                                           int count, double* out) {
-    const Quad divisor = {denominator, denominator, denominator, denominator};
-    int m = 0;
-    for (; m + 4 <= count; m += 4) {
-        Quad sum = {0.0, 0.0, 0.0, 0.0};
-        for (std::size_t t = 0; t < taps; ++t) {
-            Quad values;
-            std::memcpy(&values, v + m + t, sizeof values);
-            sum += Quad{w[t], w[t], w[t], w[t]} * values;
+// Reads at origin + m for m = 0 .. count - 1 through one kernel, v pointing
+// at the first tap of m = 0: each lane of a vector is one read and adds its
+// taps in tap order, so every value is the one a single read gives. Taps is
+// the kernel's tap count when it is known (4 or 5 at width 1, whose weights
+// stay in registers), 0 for any count. L is the lane type of the copy
+// (dsp/vector_lanes.h): lane for lane the same operations in both.
+template <class L, SampleType Type, int Taps>
+[[gnu::always_inline]] inline void kernelRun(const double* v, const double* w, std::size_t taps, double denominator,
+                                             std::int64_t count, double* out) {
+    const L divisor = lanes::broadcast<L>(denominator);
+    std::int64_t m = 0;
+    if constexpr (Taps > 0) {
+        L weight[Taps];
+        for (int t = 0; t < Taps; ++t) weight[t] = lanes::broadcast<L>(w[t]);
+        for (; m + 8 <= count; m += 8) {
+            L a = lanes::broadcast<L>(0.0);
+            L b = lanes::broadcast<L>(0.0);
+#pragma GCC unroll 8
+            for (int t = 0; t < Taps; ++t) {
+                a += weight[t] * lanes::load<L>(v + m + t);
+                b += weight[t] * lanes::load<L>(v + m + 4 + t);
+            }
+            finishFour<Type, L>(a, divisor, out + m);
+            finishFour<Type, L>(b, divisor, out + m + 4);
         }
-        sum /= divisor;
-        for (int k = 0; k < 4; ++k) out[m + k] = toSixteenBit<Kind>(sum[k], kAnalysisScales);
+    } else {
+        // Long kernels (the low-pass reader): sixteen reads share each weight.
+        for (; m + 16 <= count; m += 16) {
+            L a = lanes::broadcast<L>(0.0);
+            L b = a;
+            L c = a;
+            L d = a;
+            for (std::size_t t = 0; t < taps; ++t) {
+                const L weight = lanes::broadcast<L>(w[t]);
+                const double* p = v + m + t;
+                a += weight * lanes::load<L>(p);
+                b += weight * lanes::load<L>(p + 4);
+                c += weight * lanes::load<L>(p + 8);
+                d += weight * lanes::load<L>(p + 12);
+            }
+            finishFour<Type, L>(a, divisor, out + m);
+            finishFour<Type, L>(b, divisor, out + m + 4);
+            finishFour<Type, L>(c, divisor, out + m + 8);
+            finishFour<Type, L>(d, divisor, out + m + 12);
+        }
+    }
+    for (; m + 4 <= count; m += 4) {
+        L sum = lanes::broadcast<L>(0.0);
+        for (std::size_t t = 0; t < taps; ++t) sum += lanes::broadcast<L>(w[t]) * lanes::load<L>(v + m + t);
+        finishFour<Type, L>(sum, divisor, out + m);
     }
     for (; m < count; ++m) {
         double sum = 0.0;
         for (std::size_t t = 0; t < taps; ++t) sum += w[t] * v[m + t];
-        out[m] = toSixteenBit<Kind>(sum / denominator, kAnalysisScales);
+        out[m] = toSixteenBit<Type>(sum / denominator, kAnalysisScales);
     }
 }
 
-[[gnu::always_inline]] inline void readRunOfKind(SampleType type, const double* v, const double* w, std::size_t taps,
-                                                 double denominator, int count, double* out) {
+template <class L, SampleType Type>
+[[gnu::always_inline]] inline void kernelRunOfTaps(const double* v, const double* w, std::size_t taps,
+                                                   double denominator, std::int64_t count, double* out) {
+    switch (taps) {
+        case 4: return kernelRun<L, Type, 4>(v, w, taps, denominator, count, out);
+        case 5: return kernelRun<L, Type, 5>(v, w, taps, denominator, count, out);
+        default: return kernelRun<L, Type, 0>(v, w, taps, denominator, count, out);
+    }
+}
+
+template <class L>
+[[gnu::always_inline]] inline void kernelRunOfType(SampleType type, const double* v, const double* w, std::size_t taps,
+                                                   double denominator, std::int64_t count, double* out) {
     // A plain switch rather than withSampleType: the reads must inline into
     // the caller, which may be compiled for wider vectors.
     switch (type) {
-        case SampleType::U8: return readRun<SampleType::U8>(v, w, taps, denominator, count, out);
-        case SampleType::S16: return readRun<SampleType::S16>(v, w, taps, denominator, count, out);
-        case SampleType::S24: return readRun<SampleType::S24>(v, w, taps, denominator, count, out);
-        case SampleType::S32: return readRun<SampleType::S32>(v, w, taps, denominator, count, out);
-        case SampleType::F32: return readRun<SampleType::F32>(v, w, taps, denominator, count, out);
-        case SampleType::F64: return readRun<SampleType::F64>(v, w, taps, denominator, count, out);
-        case SampleType::None: return readRun<SampleType::None>(v, w, taps, denominator, count, out);
+        case SampleType::U8: return kernelRunOfTaps<L, SampleType::U8>(v, w, taps, denominator, count, out);
+        case SampleType::S16: return kernelRunOfTaps<L, SampleType::S16>(v, w, taps, denominator, count, out);
+        case SampleType::S24: return kernelRunOfTaps<L, SampleType::S24>(v, w, taps, denominator, count, out);
+        case SampleType::S32: return kernelRunOfTaps<L, SampleType::S32>(v, w, taps, denominator, count, out);
+        case SampleType::F32: return kernelRunOfTaps<L, SampleType::F32>(v, w, taps, denominator, count, out);
+        case SampleType::F64: return kernelRunOfTaps<L, SampleType::F64>(v, w, taps, denominator, count, out);
+        case SampleType::None: return kernelRunOfTaps<L, SampleType::None>(v, w, taps, denominator, count, out);
     }
 }
 
-void readRunGeneric(SampleType type, const double* v, const double* w, std::size_t taps, double denominator, int count,
-                    double* out) {
-    readRunOfKind(type, v, w, taps, denominator, count, out);
+void kernelRunBaseline(SampleType type, const double* v, const double* w, std::size_t taps, double denominator,
+                       std::int64_t count, double* out) {
+    kernelRunOfType<lanes::Pair>(type, v, w, taps, denominator, count, out);
 }
 
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
-#define KESTRAND_WIDE_VECTORS 1
-__attribute__((target("avx2"))) void readRunWide(SampleType type, const double* v, const double* w, std::size_t taps,
-                                                 double denominator, int count, double* out) {
-    readRunOfKind(type, v, w, taps, denominator, count, out);
+#ifdef KESTRAND_WIDE_VECTORS
+// The same reads with AVX2 registers. Without fused multiply-add: every
+// product and every sum is rounded on its own, as in the baseline.
+__attribute__((target("avx2"))) void kernelRunWide(SampleType type, const double* v, const double* w, std::size_t taps,
+                                                   double denominator, std::int64_t count, double* out) {
+    kernelRunOfType<lanes::Wide>(type, v, w, taps, denominator, count, out);
 }
 #endif
 
+// Reads at origin + m for m = 0 .. count - 1 of a usable kernel, on the
+// process's vector path.
+void runThroughKernel(const StoredChannel& channel, const ReaderKernel& kernel, std::int64_t origin, std::int64_t count,
+                      double* out) {
+    const double* v = channel.pointer(kernel.firstTap + origin);
+#ifdef KESTRAND_WIDE_VECTORS
+    if (wideVectorPath()) {
+        kernelRunWide(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+        return;
+    }
+#endif
+    kernelRunBaseline(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+}
+
 }  // namespace
+
+ReaderScale readerScale(SampleType type) {
+    // Division by a power of two and multiplication by its inverse round alike.
+    switch (type) {
+        case SampleType::U8: return {256.0, -32640.0};
+        case SampleType::S16: return {1.0, 0.0};
+        case SampleType::S24: return {1.0 / 256.0, 0.0};
+        case SampleType::S32: return {1.0 / 65536.0, 0.0};
+        case SampleType::F32: return {kAnalysisScales.single, 0.0};
+        case SampleType::F64: return {kAnalysisScales.dbl, 0.0};
+        case SampleType::None: break;
+    }
+    return {0.0, 0.0};
+}
 
 void readRunThroughKernel(const StoredChannel& channel, const ReaderKernel& kernel, int count, double* out) {
     if (!kernel.usable) {
         std::fill(out, out + count, 0.0);
         return;
     }
-    const double* v = channel.pointer(kernel.firstTap);
-#ifdef KESTRAND_WIDE_VECTORS
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide) {
-        readRunWide(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
-        return;
-    }
-#endif
-    readRunGeneric(channel.type, v, kernel.weights.data(), kernel.weights.size(), kernel.denominator, count, out);
+    runThroughKernel(channel, kernel, 0, count, out);
 }
-
-namespace {
-
-// Two neighbouring output positions per step, each lane summing its taps in
-// tap order, so that every value equals the one-at-a-time sum.
-using Pair = double __attribute__((vector_size(16)));
-
-void smoothRange(const StoredChannel& channel, const ReaderKernel& kernel, std::int64_t begin, std::int64_t end,
-                 double* out) {
-    const std::size_t count = kernel.weights.size();
-    const double* w = kernel.weights.data();
-    std::int64_t p = begin;
-    for (; p + 4 <= end; p += 4) {
-        const double* v = channel.pointer(kernel.firstTap + p);
-        Pair a = {0.0, 0.0};
-        Pair b = {0.0, 0.0};
-        for (std::size_t t = 0; t < count; ++t) {
-            Pair weight = {w[t], w[t]};
-            Pair va;
-            Pair vb;
-            std::memcpy(&va, v + t, sizeof va);
-            std::memcpy(&vb, v + t + 2, sizeof vb);
-            a += weight * va;
-            b += weight * vb;
-        }
-        out[p] = toSixteenBit(channel.type, a[0] / kernel.denominator, kAnalysisScales);
-        out[p + 1] = toSixteenBit(channel.type, a[1] / kernel.denominator, kAnalysisScales);
-        out[p + 2] = toSixteenBit(channel.type, b[0] / kernel.denominator, kAnalysisScales);
-        out[p + 3] = toSixteenBit(channel.type, b[1] / kernel.denominator, kAnalysisScales);
-    }
-    for (; p < end; ++p) out[p] = readThroughKernel(channel, kernel, p);
-}
-
-}  // namespace
 
 std::vector<double> smoothAtWholePositions(const StoredChannel& channel, double width, int threadCount) {
     std::vector<double> smooth(static_cast<std::size_t>(channel.frames), 0.0);
@@ -172,10 +211,11 @@ std::vector<double> smoothAtWholePositions(const StoredChannel& channel, double 
     for (std::int64_t t = 1; t < threads; ++t) {
         const std::int64_t begin = std::min(channel.frames, t * share);
         const std::int64_t end = std::min(channel.frames, begin + share);
-        workers.emplace_back(
-            [&channel, &kernel, begin, end, &smooth] { smoothRange(channel, kernel, begin, end, smooth.data()); });
+        workers.emplace_back([&channel, &kernel, begin, end, &smooth] {
+            runThroughKernel(channel, kernel, begin, end - begin, smooth.data() + begin);
+        });
     }
-    smoothRange(channel, kernel, 0, std::min(channel.frames, share), smooth.data());
+    runThroughKernel(channel, kernel, 0, std::min(channel.frames, share), smooth.data());
     for (auto& worker : workers) worker.join();
     return smooth;
 }

@@ -14,6 +14,16 @@
 
 namespace kestrand {
 
+// toSixteenBit of a type in the analysis convention as scale x sum + offset:
+// the same value for every sum, except that a zero may lose its sign. (It is
+// also how the amplitude of a frame decodes a stored value, for every type
+// but doubles.)
+struct ReaderScale {
+    double scale = 1;
+    double offset = 0;
+};
+ReaderScale readerScale(SampleType type);
+
 // The stored values of channel 0, one per frame, with `padding` zeros on both
 // sides so that kernel taps a little outside the data need no bound check.
 // A frame whose element does not lie wholly inside the data holds 0, as do

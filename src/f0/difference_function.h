@@ -19,9 +19,17 @@ struct DifferenceInput {
 // origin + (highest + 1) / 2 + terms <= span.
 void computeDifferenceFunction(const DifferenceInput& input, int lowestLag, int highestLag, double* difference);
 
+// The values of the lags lags[0 .. count - 1] into out[0 .. count - 1], each
+// exactly as computeDifferenceFunction gives it (the same index condition).
+void differencesAt(const DifferenceInput& input, const int* lags, int count, double* out);
+
 // The energy that the difference of one lag compares: the sum over i of
 // (x[s + i]^2 + x[s + i + lag]^2) x w[i], s as above. The difference over
 // it is 0 for a lag the signal repeats after, about 1 for an unrelated one.
 double differenceEnergy(const DifferenceInput& input, int lag);
+
+// differenceEnergy of the lags lags[0 .. count - 1] into out[0 .. count - 1],
+// each exactly as differenceEnergy gives it.
+void differenceEnergies(const DifferenceInput& input, const int* lags, int count, double* out);
 
 }  // namespace kestrand

@@ -12,7 +12,10 @@
 #include "audio/wave_info.h"
 #include "dsp/position_kernel.h"
 #include "dsp/window_tables.h"
+#include "f0/difference_screen.h"
+#include "f0/fourier_screen.h"
 #include "f0/period_waves.h"
+#include "f0/refinement_reads.h"
 
 namespace kestrand {
 
@@ -39,10 +42,13 @@ struct FramePitchSetup {
     StoredChannel stored;                // channel 0 as stored, zero-padded
     std::vector<double> smooth;          // the reader of the depth at every whole frame position
     std::unique_ptr<PeriodWaves> waves;  // candidate periods up to 3N/4 + 1
-    double loudestLevel = 0;             // the highest frameLevel at any list position
+    std::vector<double> levels;          // frameLevel at every list position k x Step, k = 0 .. frames / Step
+    double loudestLevel = 0;             // the highest of them
 
     // The longest lag any estimate may search: 3N/4.
     int lagLimit() const { return quarter + half; }
+    // What the refinement's measure reads.
+    RefinementSpan refinementSpan() const { return {&stored, evenSpanWindow.data(), lagLimit(), lagLimit()}; }
 };
 
 // Builds the shared part for channel 0 of a loaded sample (the sound bytes
@@ -59,12 +65,24 @@ struct FramePitchScratch {
     std::vector<double> signal;      // x: span entries
     std::vector<double> reversed;    // x backwards
     std::vector<double> windowed;    // y: N entries
-    std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1
+    std::vector<double> difference;  // D by lag, 0 .. 3N/4 + 1, where known (see exactDifferences)
     std::vector<int> candidates;
-    std::vector<double> readsBefore;  // one refinement step's reads, 3N/4 each
-    std::vector<double> readsAfter;
-    ReaderKernel before;
-    ReaderKernel after;
+    DifferenceScreen screen;          // D in single precision with error bounds
+    bool screened = false;            // whether `screen` holds the frame's D
+    std::vector<int> knownIn;         // by lag: the frame whose D[lag] is in `difference`
+    int frame = 0;                    // counts the frames findCandidates has filled
+    std::vector<signed char> rising;  // by lag j: the sign of D[j] - D[j - 1]
+    std::vector<int> unsettled;       // lags whose comparison the screen leaves open
+    std::vector<int> pending;         // lags whose exact D is wanted
+    std::vector<double> pendingValues;
+    std::vector<int> order;  // candidates or lags in the order they are taken
+    std::vector<double> values;
+    FourierScreen fourier;  // the scores' Fourier sums in single precision with error bounds
+    std::vector<double> scoreLow;
+    std::vector<double> scoreHigh;
+    RefinementReads reads;         // the refinement's reads
+    std::vector<double> stepLags;  // the lags of one round of refinement steps
+    std::vector<RefinedDifference> stepValues;
 };
 
 // The fundamental frequency of the frame at sample position `position`,
@@ -76,34 +94,36 @@ struct FramePitchScratch {
 double estimateFramePitch(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                           int lowestLag, int highestLag, int mode);
 
-// Fills the frame signal, the difference function (scratch.difference) and
-// the candidate list (scratch.candidates, ascending: the strict local minima
-// of the difference function) of the frame at `position` over lowestLag ..
-// highestLag, and returns the number of candidates.
+// Fills the frame signal and the candidate list (scratch.candidates,
+// ascending: the strict local minima of the difference function) of the
+// frame at `position` over lowestLag .. highestLag, and returns the number
+// of candidates. The difference function is computed exactly only where
+// its single-precision screen cannot settle a comparison of neighbouring
+// lags; exactDifferences gives it at any lag of the range.
 int findCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position, int lowestLag,
                    int highestLag);
+
+// Makes scratch.difference[lag] the exact difference function of the frame
+// findCandidates last filled, for every lag of `lags` (inside its range).
+void exactDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags);
 
 // The candidate (of those findCandidates left in `scratch`, at least one)
 // whose Fourier magnitude over root difference is greatest; the later one
 // on a tie.
-int scoreCandidates(const FramePitchSetup& setup, const FramePitchScratch& scratch);
+int scoreCandidates(const FramePitchSetup& setup, FramePitchScratch& scratch);
 
 // The normalised difference at a whole lag of the frame that findCandidates
 // last filled into `scratch` (lowestLag <= lag <= highestLag, its range):
 // the smallest difference function value at the lag and its neighbours
 // within the range over the energy that the lag's value compares. A coarse
 // measure (the frame signal is low-passed, the lag whole) that is cheap.
-double wholeLagDifference(const FramePitchSetup& setup, const FramePitchScratch& scratch, int lag, int lowestLag,
+double wholeLagDifference(const FramePitchSetup& setup, FramePitchScratch& scratch, int lag, int lowestLag,
                           int highestLag);
 
-// The refinement's measure at a fractional lag: the windowed squared
-// difference between the sample read half a lag before and half a lag after
-// each point of the frame's refinement span, and the windowed energy of both
-// reads (the sum of their squares with the same weights).
-struct RefinedDifference {
-    double difference = 1e30;
-    double energy = 0;
-};
+// wholeLagDifference at every lag of `lags` into out (2 for a lag outside
+// lowestLag .. highestLag), the lags measured together.
+void wholeLagDifferences(const FramePitchSetup& setup, FramePitchScratch& scratch, std::span<const int> lags,
+                         int lowestLag, int highestLag, double* out);
 
 // The refinement of one whole lag u, held so that it can stop at a coarse
 // step width and go on later exactly as if it had never stopped.
@@ -138,6 +158,12 @@ LagRefinement beginRefinement(int lag);
 // with a stop width above 0: read it after those, before going on to the end.
 void continueRefinement(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
                         LagRefinement& refinement, double stopWidth);
+
+// continueRefinement for several refinements of the same frame at once (the
+// lags of one step of each are measured together); each ends as it would
+// alone.
+void continueRefinements(const FramePitchSetup& setup, FramePitchScratch& scratch, std::int64_t position,
+                         std::span<LagRefinement> refinements, double stopWidth);
 
 // The whole refinement of an integer lag u of the frame at `position`: the
 // fractional lag (u itself when the search strays more than 1 from it).

@@ -11,6 +11,10 @@ bool hasFewCandidates(int count, int lowestLag, int highestLag) {
 }
 
 double frameLevel(const FramePitchSetup& setup, std::int64_t position) {
+    if (position >= 0 && position % setup.frameStep == 0) {
+        const auto k = static_cast<std::size_t>(position / setup.frameStep);
+        if (k < setup.levels.size()) return setup.levels[k];
+    }
     const std::int64_t start = position - setup.quarter;
     const double* window = setup.windows.spanWindow.data();
     double sum = 0.0;

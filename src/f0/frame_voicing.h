@@ -23,7 +23,8 @@ bool hasFewCandidates(int count, int lowestLag, int highestLag);
 
 // The level of the frame at `position`: the root of the windowed energy of
 // the span of N + N/2 samples that starts N/4 before it, in the reader's
-// scale; only samples inside the data count.
+// scale; only samples inside the data count. Taken from setup.levels at a
+// list position.
 double frameLevel(const FramePitchSetup& setup, std::int64_t position);
 
 // Yes when a frame of `level` is loud next to the loudest frame's level.

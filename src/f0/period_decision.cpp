@@ -12,7 +12,7 @@ namespace {
 // (while at least lowestLag) that the low-passed frame nearly repeats after,
 // as nearly as after the best of them, and its multiples (while at most
 // highestLag) that it repeats after better than after the chosen lag.
-std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, const FramePitchScratch& scratch, double chosen,
+std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, FramePitchScratch& scratch, double chosen,
                                       int chosenLag, int lowestLag, int highestLag) {
     std::vector<int> parts;
     std::vector<int> multiples;
@@ -21,16 +21,21 @@ std::vector<int> promisingRelatedLags(const FramePitchSetup& setup, const FrameP
     for (int k = 2; std::lround(chosen * k) <= highestLag; ++k)
         multiples.push_back(static_cast<int>(std::lround(chosen * k)));
 
-    auto coarse = [&](int lag) {
-        return lag >= lowestLag && lag <= highestLag ? wholeLagDifference(setup, scratch, lag, lowestLag, highestLag)
-                                                     : 2.0;
-    };
-    const double chosenCoarse = coarse(chosenLag);
-    std::vector<double> partCoarse;
-    std::vector<double> multipleCoarse;
+    // The coarse differences (2 outside the range) of the chosen lag, the
+    // parts and the multiples, measured together.
+    std::vector<int> lags{chosenLag};
+    lags.insert(lags.end(), parts.begin(), parts.end());
+    lags.insert(lags.end(), multiples.begin(), multiples.end());
+    std::vector<double> coarse(lags.size());
+    wholeLagDifferences(setup, scratch, lags, lowestLag, highestLag, coarse.data());
+    const double chosenCoarse = coarse[0];
+    const std::vector<double> partCoarse(coarse.begin() + 1,
+                                         coarse.begin() + 1 + static_cast<std::ptrdiff_t>(parts.size()));
+    const std::vector<double> multipleCoarse(coarse.begin() + 1 + static_cast<std::ptrdiff_t>(parts.size()),
+                                             coarse.end());
     double bestCoarse = chosenCoarse;
-    for (const int lag : parts) bestCoarse = std::min(bestCoarse, partCoarse.emplace_back(coarse(lag)));
-    for (const int lag : multiples) bestCoarse = std::min(bestCoarse, multipleCoarse.emplace_back(coarse(lag)));
+    for (const double value : partCoarse) bestCoarse = std::min(bestCoarse, value);
+    for (const double value : multipleCoarse) bestCoarse = std::min(bestCoarse, value);
 
     std::vector<int> promising;
     for (std::size_t i = 0; i < parts.size(); ++i)
@@ -49,10 +54,9 @@ PeriodChoice decidePeriod(const FramePitchSetup& setup, FramePitchScratch& scrat
     continueRefinement(setup, scratch, position, judged.front(), kJudgingWidth);
     if (judgeRelated) {
         for (const int lag :
-             promisingRelatedLags(setup, scratch, judged.front().lag(), chosenLag, lowestLag, highestLag)) {
+             promisingRelatedLags(setup, scratch, judged.front().lag(), chosenLag, lowestLag, highestLag))
             judged.push_back(beginRefinement(lag));
-            continueRefinement(setup, scratch, position, judged.back(), kJudgingWidth);
-        }
+        continueRefinements(setup, scratch, position, std::span<LagRefinement>(judged).subspan(1), kJudgingWidth);
     }
     double smallest = judged.front().normalisedDifference();
     for (const LagRefinement& r : judged) smallest = std::min(smallest, r.normalisedDifference());

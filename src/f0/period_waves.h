@@ -2,6 +2,7 @@
 // first use and shared read-only by the analysis threads.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,11 +23,33 @@ public:
     // Safe to call from several threads at once.
     const double* wave(int tau) const;
 
+    // For a period tau (1 <= tau <= maxPeriod): 2 x length floats, the
+    // cosines of (2 pi x i) / tau for i = 0 .. length - 1, then the sines,
+    // each within kFloatWaveError of the value wave(tau) holds. They come
+    // from a rotation, not a sine and cosine per sample, so they are cheap
+    // to fill. Safe to call from several threads at once.
+    const float* floatWave(int tau) const;
+
 private:
+    // A table per period, filled once; `ready` publishes it, so that a
+    // filled table is found without the once-flag.
+    template <class T>
+    struct Tables {
+        explicit Tables(std::size_t count);
+        std::vector<std::unique_ptr<T[]>> tables;
+        std::unique_ptr<std::once_flag[]> filled;
+        std::unique_ptr<std::atomic<const T*>[]> ready;
+    };
+
     int maxPeriod_;
     int length_;
-    mutable std::vector<std::unique_ptr<double[]>> waves_;
-    std::unique_ptr<std::once_flag[]> filled_;
+    mutable Tables<double> waves_;
+    mutable Tables<float> floatWaves_;
 };
+
+// How far a value of floatWave lies at most from wave's: the rounding to
+// single precision (in any rounding mode) and, far below it, the drift of
+// the rotation and the rounding of the angles, for lengths up to 65536.
+inline constexpr double kFloatWaveError = 0x1p-23 + 1e-9;
 
 }  // namespace kestrand

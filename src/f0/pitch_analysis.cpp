@@ -9,6 +9,7 @@
 
 #include "base/number_text.h"
 #include "dsp/position_kernel.h"
+#include "f0/frame_energy.h"
 #include "f0/frame_pitch.h"
 #include "f0/sample_pieces.h"
 #include "platform/console.h"
@@ -57,21 +58,19 @@ void runFirstPass(const FramePitchSetup& setup, std::int64_t origin, std::int64_
 // The amplitude of the list frames first .. end - 1 of a piece whose
 // position 0 is the sample frame `origin`: an eighth of the root of the
 // energy of the windowed span around each; samples before the start of the
-// sample are left out.
+// sample are left out, the zero bytes behind the data count (as the stored
+// value 0). Doubles have no amplitude. A piece other than the first starts
+// more than a span before its first list frame, so leaving out the samples
+// before the piece leaves out those before the sample.
 void frameAmplitudes(const FramePitchSetup& setup, std::int64_t origin, std::int64_t first, std::int64_t end,
                      std::vector<double>& amplitudes) {
-    const double* window = setup.windows.spanWindow.data();
-    for (std::int64_t k = first; k < end; ++k) {
-        const std::int64_t start = k * setup.frameStep - setup.quarter - origin;
-        double sum = 0.0;
-        for (int j = 0; j < setup.span; ++j) {
-            const std::int64_t where = start + j;
-            if (where + origin < 0) continue;
-            const double value = amplitudeSixteenBit(setup.stored.type, setup.stored.at(where)) * window[j];
-            sum += value * value;
-        }
-        amplitudes[static_cast<std::size_t>(k)] = 0.125 * std::sqrt(sum);
-    }
+    if (end <= first || setup.stored.type == SampleType::F64) return;
+    const ReaderScale scale = readerScale(setup.stored.type);
+    double* out = amplitudes.data() + first;
+    windowedSquareSums(setup.stored, scale.scale, scale.offset, setup.frames + setup.stored.padding,
+                       first * setup.frameStep - setup.quarter - origin, setup.frameStep, end - first,
+                       setup.windows.spanWindow.data(), setup.span, out);
+    for (std::int64_t k = 0; k < end - first; ++k) out[k] = 0.125 * std::sqrt(out[k]);
 }
 
 // The average frequency of the voiced frames, each weighted by its amplitude
