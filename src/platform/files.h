@@ -67,6 +67,11 @@ InputFile openInputFile(const std::wstring& path);
 // name already exists or the file cannot be created.
 FilePtr createNewFile(const std::wstring& path);
 
+// Opens an existing device or named pipe for binary writing without waiting:
+// a named pipe that no program reads from gives null at once (ENXIO) instead
+// of blocking until a reader comes.
+FilePtr openStreamForWriting(const std::wstring& path);
+
 // The length in bytes of an open file, its position left at the start;
 // nothing when it cannot be told (a pipe). Right for files past 2 GiB on
 // every build, including those whose `long` has 32 bits.

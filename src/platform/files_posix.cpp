@@ -123,6 +123,27 @@ FilePtr createNewFile(const std::wstring& path) {
     return FilePtr(file);
 }
 
+FilePtr openStreamForWriting(const std::wstring& path) {
+    const int fd = ::open(systemPath(path).c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        noteError(errno);
+        return nullptr;
+    }
+    // Writes wait for the reader again once it is there.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        noteError(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        noteError(errno);
+        ::close(fd);
+    }
+    return FilePtr(file);
+}
+
 std::optional<std::uint64_t> openFileLength(std::FILE* file) {
     if (::fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
     const off_t length = ::ftello(file);

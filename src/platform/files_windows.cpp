@@ -125,6 +125,13 @@ FilePtr openFile(const std::wstring& path, const char* mode) {
     return FilePtr(file);
 }
 
+FilePtr openStreamForWriting(const std::wstring& path) {
+    // Devices and pipes take no long-path form; opening them does not wait.
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) noteErrno(errno);
+    return FilePtr(file);
+}
+
 FileKind fileKind(const std::wstring& path) {
     if (path.empty()) return FileKind::Missing;
     // Opening with no access rights reads nothing and never waits; backup

@@ -1,5 +1,6 @@
 #include "platform/whole_file.h"
 
+#include <cerrno>
 #include <random>
 
 namespace kestrand {
@@ -34,6 +35,21 @@ FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t
 FileResult writeWholeFileWith(const std::wstring& path, const std::function<bool(std::FILE*)>& write,
                               Durability durability) {
     ignoreFileSizeLimitSignal();
+    // A device (the null device, a terminal) or a named pipe is written as a
+    // stream: a file renamed over it would take its place (for a user allowed
+    // to, /dev/null would become a plain file).
+    const FileKind kind = fileKind(path);
+    if (kind == FileKind::Device || kind == FileKind::Pipe) {
+        FilePtr stream = openStreamForWriting(path);
+        if (!stream)
+            return failed(kind == FileKind::Pipe && errno == ENXIO ? "no program reads from the named pipe"
+                                                                   : "cannot open it (" + lastFileError() + ")");
+        const bool written = write(stream.get());
+        std::string why = written ? std::string() : lastFileError();
+        const bool closed = closeFile(std::move(stream), Durability::Cache);
+        if (written && !closed) why = lastFileError();
+        return written && closed ? FileResult{} : failed(why);
+    }
     if (leftoverSearchDue(path)) removeStaleTemporaryFiles(path);
     // A name left by an earlier process of the same id is skipped, not reused.
     std::wstring temporary;

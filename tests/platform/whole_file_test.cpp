@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "platform/process.h"
 #include "platform/temporary_name.h"
@@ -132,6 +135,38 @@ TEST(InputFiles, OnlyRegularFilesOpenAndNothingWaits) {
     EXPECT_FALSE(device.file);
     EXPECT_EQ(device.kind, FileKind::Device);
 }
+
+#ifndef _WIN32
+// A named pipe (like a device such as /dev/null) at the output is written as a
+// stream and stays what it is; renaming a file over it would replace it.
+TEST(WholeFile, PipesAndDevicesAreWrittenInPlace) {
+    TempDir dir;
+    const fs::path pipe = dir / "out.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Without a reader the write fails at once instead of waiting for one.
+    const FileResult alone = writeWholeFile(test::widePath(pipe), bytesOf("note"), Durability::Cache);
+    EXPECT_FALSE(alone.ok);
+    EXPECT_EQ(alone.problem, "no program reads from the named pipe");
+
+    std::string received;
+    std::thread reader([&] {
+        std::ifstream in(pipe, std::ios::binary);
+        received.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    // The reader is there once its open returns; the write waits for it.
+    FileResult written{false, "not tried"};
+    for (int attempt = 0; attempt < 500 && !written.ok; ++attempt) {
+        written = writeWholeFile(test::widePath(pipe), bytesOf("note"), Durability::Cache);
+        if (!written.ok) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!written.ok) std::ofstream release(pipe);  // so that the reader never waits for ever
+    reader.join();
+    EXPECT_TRUE(written.ok) << written.problem;
+    EXPECT_EQ(received, "note");
+    EXPECT_EQ(fileKind(test::widePath(pipe)), FileKind::Pipe);
+    EXPECT_EQ(test::folderNames(dir.path()), std::set<std::string>{"out.wav"});
+}
+#endif
 
 }  // namespace
 }  // namespace kestrand
