@@ -89,9 +89,11 @@ ListReview reviewList(const FrequencyList& list, bool fitsSample, std::optional<
         }
     }
 
-    // Octave jumps between neighbouring voiced frames.
+    // Octave jumps between neighbouring voiced frames that can be heard.
+    const double audible = kAudibleShare * loudest;
     for (std::size_t k = 1; k < count; ++k) {
-        if (f[k] > 0.0 && f[k - 1] > 0.0 && semitonesBetween(f[k], f[k - 1]) >= kJumpSemitones)
+        if (f[k] > 0.0 && f[k - 1] > 0.0 && amp[k] >= audible && amp[k - 1] >= audible &&
+            semitonesBetween(f[k], f[k - 1]) >= kJumpSemitones)
             review.jumpFrames.push_back(static_cast<std::int32_t>(k));
     }
     if (!review.jumpFrames.empty()) {

@@ -32,8 +32,12 @@ struct ListReview {
     std::int32_t loudLast = -1;            // first and last frame; -1 when there is none
 };
 
-// A jump counts when two neighbouring voiced frames are this many semitones apart or more.
+// A jump counts when two neighbouring voiced frames are this many semitones
+// apart or more, and both reach this share of the list's largest amplitude
+// (40 dB below it): in near silence (a fade, dither) the analysis finds stray
+// pitches now and then that no note lets anyone hear.
 inline constexpr double kJumpSemitones = 9.0;
+inline constexpr double kAudibleShare = 0.01;
 // A frame is loud when its amplitude reaches this share of the list's largest one,
 inline constexpr double kLoudShare = 0.4;
 // and a loud stretch without pitch counts when it lasts this long; up to this
