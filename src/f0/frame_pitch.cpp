@@ -112,7 +112,7 @@ std::unique_ptr<FramePitchSetup> prepareFramePitch(const LoadedSample& sample, i
     setup->stored = decodeChannelZero(std::span<const std::uint8_t>(sample.bytes.data(), available), type,
                                       static_cast<int>(info.channels), setup->frames, padding);
     if (needSmooth) setup->smooth = smoothAtWholePositions(setup->stored, smoothWidth, threadCount);
-    setup->waves = std::make_unique<PeriodWaves>(setup->lagLimit() + 1, setup->windowLength);
+    setup->waves = sharedPeriodWaves(setup->lagLimit() + 1, setup->windowLength);
     // The level of every list frame, and the loudest: how loud a frame must
     // be to count as voiced with many candidates is measured against it.
     const std::int64_t positions = setup->frames / frameStep + 1;

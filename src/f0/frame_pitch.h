@@ -38,12 +38,12 @@ struct FramePitchSetup {
     std::int64_t frames = 0;
     double frameOffset = 0;  // (1.5 N - 0.5 Step) x 0.5: where the frame signal starts before a frame
     AnalysisWindows windows;
-    std::vector<double> evenSpanWindow;  // spanWindow[2 i] for i = 0 .. 3N/4 - 1
-    StoredChannel stored;                // channel 0 as stored, zero-padded
-    std::vector<double> smooth;          // the reader of the depth at every whole frame position
-    std::unique_ptr<PeriodWaves> waves;  // candidate periods up to 3N/4 + 1
-    std::vector<double> levels;          // frameLevel at every list position k x Step, k = 0 .. frames / Step
-    double loudestLevel = 0;             // the highest of them
+    std::vector<double> evenSpanWindow;        // spanWindow[2 i] for i = 0 .. 3N/4 - 1
+    StoredChannel stored;                      // channel 0 as stored, zero-padded
+    std::vector<double> smooth;                // the reader of the depth at every whole frame position
+    std::shared_ptr<const PeriodWaves> waves;  // candidate periods up to 3N/4 + 1
+    std::vector<double> levels;                // frameLevel at every list position k x Step, k = 0 .. frames / Step
+    double loudestLevel = 0;                   // the highest of them
 
     // The longest lag any estimate may search: 3N/4.
     int lagLimit() const { return quarter + half; }

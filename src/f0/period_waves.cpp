@@ -20,6 +20,22 @@ PeriodWaves::PeriodWaves(int maxPeriod, int length)
       waves_(static_cast<std::size_t>(maxPeriod_) + 1),
       floatWaves_(static_cast<std::size_t>(maxPeriod_) + 1) {}
 
+std::shared_ptr<const PeriodWaves> sharedPeriodWaves(int maxPeriod, int length) {
+    struct Entry {
+        int maxPeriod;
+        int length;
+        std::shared_ptr<const PeriodWaves> waves;
+    };
+    // A handful of sizes at most (one per sample rate in use).
+    static std::mutex lock;
+    static std::vector<Entry> entries;
+    const std::lock_guard<std::mutex> held(lock);
+    for (const Entry& entry : entries)
+        if (entry.maxPeriod == maxPeriod && entry.length == length) return entry.waves;
+    entries.push_back({maxPeriod, length, std::make_shared<const PeriodWaves>(maxPeriod, length)});
+    return entries.back().waves;
+}
+
 const double* PeriodWaves::wave(int tau) const {
     const auto slot = static_cast<std::size_t>(tau);
     if (const double* table = waves_.ready[slot].load(std::memory_order_acquire)) return table;

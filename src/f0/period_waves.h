@@ -47,6 +47,11 @@ private:
     mutable Tables<float> floatWaves_;
 };
 
+// The waves for (maxPeriod, length), shared by every analysis in the process:
+// they depend on nothing else, so a program that analyses many samples (the
+// voice-folder tool) fills each table once instead of once per sample.
+std::shared_ptr<const PeriodWaves> sharedPeriodWaves(int maxPeriod, int length);
+
 // How far a value of floatWave lies at most from wave's: the rounding to
 // single precision (in any rounding mode) and, far below it, the drift of
 // the rotation and the rounding of the angles, for lengths up to 65536.

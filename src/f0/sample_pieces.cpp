@@ -33,9 +33,6 @@ int SamplePieces::pieceOf(std::int64_t index) const {
 
 const FramePitchSetup* SamplePieces::prepare(int piece) {
     if (piece == current_ && setup_) return setup_.get();
-    // The candidate waves depend on N alone; the next piece takes them over
-    // with what earlier pieces filled in.
-    std::unique_ptr<PeriodWaves> waves = setup_ ? std::move(setup_->waves) : nullptr;
     scratch_.reset();
     setup_.reset();
     current_ = -1;
@@ -60,7 +57,6 @@ const FramePitchSetup* SamplePieces::prepare(int piece) {
         setup_ = prepareFramePitch(part, windowLength_, frameStep_, threadCount_);
     }
     if (!setup_) return nullptr;
-    if (waves) setup_->waves = std::move(waves);
     if (loudestLevel_ >= 0.0) setup_->loudestLevel = loudestLevel_;
     scratch_ = std::make_unique<FramePitchScratch>(*setup_);
     current_ = piece;
