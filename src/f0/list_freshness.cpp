@@ -33,20 +33,19 @@ ListJudgement judgeFrequencyList(const std::wstring& listPath, const std::wstrin
     if (!judgement.list) return judgement;
     const std::uint64_t frames = sample.info.blockAlign == 0 ? 0 : sample.dataBytes / sample.info.blockAlign;
     const auto wrong = misfit(*judgement.list, frames, sample.info.samplesPerSec);
-    if (judgement.list->fingerprint) {
-        if (*judgement.list->fingerprint != sampleFingerprint(sample)) {
-            judgement.freshness = ListFreshness::Stale;
-            judgement.why = "was made from another recording";
-        } else if (wrong) {
-            judgement.freshness = ListFreshness::Stale;
-            judgement.why = *wrong;
-        } else {
-            judgement.freshness = ListFreshness::UpToDate;
-        }
-        return judgement;
+    // A list that carries a fingerprint is judged by it; one without (made by
+    // another program) by its time against the sample's.
+    const auto& fingerprint = judgement.list->fingerprint;
+    const bool otherRecording = fingerprint && *fingerprint != sampleFingerprint(sample);
+    bool older = false;
+    if (!fingerprint && !samplePath.empty()) {
+        const auto sampleTime = fileModifiedTime(samplePath);
+        older = sampleTime && *listTime < *sampleTime;
     }
-    const auto sampleTime = samplePath.empty() ? std::nullopt : fileModifiedTime(samplePath);
-    if (sampleTime && *listTime < *sampleTime) {
+    if (otherRecording) {
+        judgement.freshness = ListFreshness::Stale;
+        judgement.why = "was made from another recording";
+    } else if (older) {
         judgement.freshness = ListFreshness::OlderThanSample;
         judgement.why = "is older than its sample";
     } else if (wrong) {

@@ -89,6 +89,17 @@ std::int64_t secondsSince(const struct timespec& then) {
     return static_cast<std::int64_t>(now.tv_sec) - static_cast<std::int64_t>(then.tv_sec);
 }
 
+// A stdio stream for binary writing on an open descriptor; the descriptor is
+// closed when that fails.
+FilePtr writingStreamOf(int fd) {
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        noteError(errno);
+        ::close(fd);
+    }
+    return FilePtr(file);
+}
+
 }  // namespace
 
 FilePtr openFile(const std::wstring& path, const char* mode) {
@@ -115,12 +126,7 @@ FilePtr createNewFile(const std::wstring& path) {
         noteError(errno);
         return nullptr;
     }
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        noteError(errno);
-        ::close(fd);
-    }
-    return FilePtr(file);
+    return writingStreamOf(fd);
 }
 
 FilePtr openStreamForWriting(const std::wstring& path) {
@@ -136,12 +142,7 @@ FilePtr openStreamForWriting(const std::wstring& path) {
         ::close(fd);
         return nullptr;
     }
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr) {
-        noteError(errno);
-        ::close(fd);
-    }
-    return FilePtr(file);
+    return writingStreamOf(fd);
 }
 
 std::optional<std::uint64_t> openFileLength(std::FILE* file) {

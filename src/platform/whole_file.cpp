@@ -1,6 +1,7 @@
 #include "platform/whole_file.h"
 
 #include <cerrno>
+#include <optional>
 #include <random>
 
 namespace kestrand {
@@ -25,6 +26,18 @@ bool leftoverSearchDue(const std::wstring& path) {
 
 FileResult failed(const std::string& what) { return FileResult{false, what}; }
 
+// Writes through `write` and closes the stream (flushed as `durability`
+// says); why it failed, or nothing when every step succeeded.
+std::optional<std::string> writeAndClose(FilePtr file, const std::function<bool(std::FILE*)>& write,
+                                         Durability durability) {
+    const bool written = write(file.get());
+    std::string why = written ? std::string() : lastFileError();
+    const bool closed = closeFile(std::move(file), durability);
+    if (written && !closed) why = lastFileError();
+    if (written && closed) return std::nullopt;
+    return why;
+}
+
 }  // namespace
 
 FileResult writeWholeFile(const std::wstring& path, std::span<const std::uint8_t> bytes, Durability durability) {
@@ -44,11 +57,8 @@ FileResult writeWholeFileWith(const std::wstring& path, const std::function<bool
         if (!stream)
             return failed(kind == FileKind::Pipe && errno == ENXIO ? "no program reads from the named pipe"
                                                                    : "cannot open it (" + lastFileError() + ")");
-        const bool written = write(stream.get());
-        std::string why = written ? std::string() : lastFileError();
-        const bool closed = closeFile(std::move(stream), Durability::Cache);
-        if (written && !closed) why = lastFileError();
-        return written && closed ? FileResult{} : failed(why);
+        const std::optional<std::string> why = writeAndClose(std::move(stream), write, Durability::Cache);
+        return why ? failed(*why) : FileResult{};
     }
     if (leftoverSearchDue(path)) removeStaleTemporaryFiles(path);
     // A name left by an earlier process of the same id is skipped, not reused.
@@ -60,16 +70,12 @@ FileResult writeWholeFileWith(const std::wstring& path, const std::function<bool
         if (!file && fileKind(temporary) == FileKind::Missing) break;
     }
     if (!file) return failed("cannot create a file in its folder (" + lastFileError() + ")");
-    const bool written = write(file.get());
-    std::string why = written ? std::string() : lastFileError();
-    const bool closed = closeFile(std::move(file), durability);
-    if (written && !closed) why = lastFileError();
-    if (!written || !closed) {
+    if (const std::optional<std::string> why = writeAndClose(std::move(file), write, durability)) {
         removeFile(temporary);
-        return failed(why);
+        return failed(*why);
     }
     if (!replaceFile(temporary, path)) {
-        why = lastFileError();
+        const std::string why = lastFileError();
         removeFile(temporary);
         return failed("cannot put the finished file in place (" + why + ")");
     }
